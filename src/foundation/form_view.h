@@ -4,9 +4,10 @@
 // desktop program binds every name to its Qt widget.
 //
 // Change handlers follow the original toolkit: setting a value from code runs the control's change
-// handler (text fields, lists, grids) or click handler (check boxes, radio buttons) when the value
-// actually changes, unless the handler is detached at that moment. A detached handler stays
-// registered and runs again once it is attached.
+// handler (text fields, drop-down lists) or click handler (check boxes, check-list items, and a
+// radio button that becomes checked) when the value actually changes, unless the handler is
+// detached at that moment. A detached handler stays registered and runs again once it is attached.
+// Grid cells, item lists, masks and the enabled/visible/read-only states never run a handler.
 #pragma once
 
 #include <cstdint>
