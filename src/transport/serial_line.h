@@ -50,6 +50,9 @@ class SerialLine {
   virtual bool SetRTS(bool on) = 0;
   // Drops everything waiting in the receive and transmit queues.
   virtual bool Purge() = 0;
+  // Drops only what waits in the transmit queue (what a new telegram replaces). Lines that cannot
+  // tell the queues apart purge both.
+  virtual bool PurgeOutput() { return Purge(); }
   // Bytes waiting in the receive and transmit queues, or -1 on an error.
   virtual long InQueue() = 0;
   virtual long OutQueue() = 0;
