@@ -52,9 +52,10 @@ class TProtocolEngine {
   // it cannot start.
   bool StartExchange();
   // Next step `step`; with a region the transfer fields and Start_Command come from it.
-  void StartTransfer(TMBUS_Commands step, std::int32_t memory_type, const MemoryRegion* region);
+  // False when the exchange could not start (StartExchange failed).
+  bool StartTransfer(TMBUS_Commands step, std::int32_t memory_type, const MemoryRegion* region);
   // Next step `step` of operation `operation`; the transfer fields are cleared.
-  void StartStep(TMBUS_Commands step, TMTR07_Commands operation);
+  bool StartStep(TMBUS_Commands step, TMTR07_Commands operation);
   // Reads the mode byte, checks the mode bits that `action` needs, then runs it.
   void CheckModeThen(tCommnadType action);
   // Reads the two credit counters, then shows them.
@@ -113,7 +114,8 @@ class TProtocolEngine {
   void ConfigurationComplete();
   void ModeCheck();
   bool RunCheckedAction();
-  void StartRegion(TMBUS_Commands step, int row);
+  bool StartRegion(TMBUS_Commands step, int row);
+  bool DoWriteConfiguration();
   bool RawMemoryRegion(bool write);
 
   EngineHost& host_;
@@ -125,6 +127,9 @@ class TProtocolEngine {
   std::uint32_t mem_capacity_ = 0;
   // An answer has been taken for the telegram last sent; later bytes are only collected.
   bool answer_taken_ = false;
+  // DeviceTimeCorection in force for the date and time telegrams (set by the operations).
+  int time_mode_ = 0;
+  bool progress_visible_ = false;
   // The region of a raw memory access (address and length typed by the user).
   MemoryRegion raw_region_{TMTR07_Commands::_mtrChangeMemory, 0, 1, RegionTarget::Scratch, 0};
 };

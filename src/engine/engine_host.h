@@ -121,8 +121,8 @@ class EngineHost {
   virtual bool CollectUserConfiguration() { return true; }
   // RefreshMTR07Menu on the (already cleared) user menu mask of CurrentImage().
   virtual void RebuildUserMenuMask() {}
-  // Everything a full configuration write needs from the screen, in this order: rebuild the user
-  // menu mask (the engine has cleared it), StoreUserConfiguration, StoreFlowCoefficients,
+  // Everything a full configuration write needs from the screen, in this order: clear the 16-byte
+  // user menu mask of CurrentImage() and rebuild it (RefreshMTR07Menu), StoreUserConfiguration, StoreFlowCoefficients,
   // StoreTemperatureCoefficients, StoreAdvancedGrid (firmware 16051017 or higher in advanced
   // mode). False after one of them has shown "Bad parameters". The engine refreshes the three
   // inner check sums afterwards.
