@@ -16,7 +16,10 @@
 //    millisecond as it would with the periodic tick. A line without a descriptor (PollFd() -1,
 //    the in-memory line) is ticked every millisecond as in the periodic mode.
 // An owner running its own loop may ignore the Timers seam's timer and wait until
-// NextDeadlineMs() itself; calling Tick() early or twice is harmless.
+// NextDeadlineMs() itself; calling Tick() early or twice is harmless. When the line hangs up
+// (device unplugged, far end of a pseudo-terminal closed) its descriptor would stay readable for
+// ever: PollFd() then reports -1 until the next open and the driver ticks every millisecond, so
+// the owner re-reads PollFd() after a Tick() and drops its watch when it changed.
 #pragma once
 
 #include <cstddef>
@@ -123,8 +126,8 @@ class TCommPort {
 
   void SetTickMode(TickMode mode);
   TickMode GetTickMode() const { return tick_mode_; }
-  // The line's descriptor that becomes readable on received data, or -1 (closed, or a line
-  // without a descriptor).
+  // The line's descriptor that becomes readable on received data, or -1 (closed, a line without
+  // a descriptor, or a line that hung up).
   int PollFd() const;
   // When the next tick is needed at the latest without data arriving, in Clock ms: -1 while the
   // port is closed or nothing is pending (no silence handler or WaitEvent 0, and nothing to send);
@@ -175,6 +178,8 @@ class TCommPort {
   TimerId timer_ = 0;
   bool timer_running_ = false;
   std::int64_t timer_due_ = -1;  // OnDemand: the deadline the single-shot timer is set for
+  bool timer_periodic_ = false;
+  bool fd_hung_up_ = false;
   bool in_tick_ = false;
   std::function<void()> process_events_;
   std::function<bool()> terminating_;
