@@ -1,0 +1,67 @@
+// Helpers shared by the parameter groups' sources (not part of the public interface).
+#pragma once
+
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "foundation/dialogs.h"
+#include "foundation/form_view.h"
+#include "foundation/number_format.h"
+#include "model/texts.h"
+
+namespace nord5::detail {
+
+// FormatFloat with a fixed text for values the patterns cannot express (an erased flash reads
+// as FFFFFFFFh, a NaN).
+inline std::string Fmt(double v, std::string_view pattern) {
+  if (std::isnan(v)) return "NAN";
+  if (std::isinf(v)) return v > 0 ? "INF" : "-INF";
+  return FormatFloat(v, pattern);
+}
+
+// A number read back from a control; non-finite values count as unreadable.
+inline std::optional<double> ParseNumber(std::string_view text) {
+  auto v = ParseFloat(text);
+  if (!v || !std::isfinite(*v)) return std::nullopt;
+  return v;
+}
+
+inline std::optional<double> TextNumber(const FormView& f, std::string_view name) {
+  return ParseNumber(f.Text(name));
+}
+inline std::optional<double> CellNumber(const FormView& f, std::string_view grid, int col,
+                                        int row) {
+  return ParseNumber(f.Cell(grid, col, row));
+}
+
+// A float32 field from text: the value must fit a float32.
+inline std::optional<float> ParseF32(std::string_view text) {
+  auto v = ParseNumber(text);
+  if (!v) return std::nullopt;
+  const auto f = static_cast<float>(*v);
+  if (!std::isfinite(f)) return std::nullopt;
+  return f;
+}
+
+inline bool BadParameters(Dialogs& d) {
+  d.Error(texts::kBadParameters);
+  return false;
+}
+
+inline std::string Printf1(const char* fmt, const std::string& arg) {
+  const int n = std::snprintf(nullptr, 0, fmt, arg.c_str());
+  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  std::snprintf(out.data(), out.size() + 1, fmt, arg.c_str());
+  return out;
+}
+
+// Sets a radio button of a group explicitly, checked or not (setting every button of a group keeps
+// the order in which a view is filled visible to the programs that print it).
+inline void SetRadio(FormView& f, std::string_view name, bool checked) {
+  f.SetChecked(name, checked);
+}
+
+}  // namespace nord5::detail
