@@ -38,9 +38,9 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
   }
 }
 
-// UTF-16LE (optionally with byte order mark) to UTF-8, up to the first zero character. A lone
-// surrogate becomes U+FFFD; an odd trailing byte is dropped.
-std::string Utf16LeToUtf8(const unsigned char* data, std::size_t size) {
+}  // namespace
+
+std::string DecodeUtf16Le(const unsigned char* data, std::size_t size) {
   std::string out;
   std::size_t i = 0;
   auto unit = [&](std::size_t at) -> std::uint32_t {
@@ -67,11 +67,9 @@ std::string Utf16LeToUtf8(const unsigned char* data, std::size_t size) {
   return out;
 }
 
-}  // namespace
-
 std::string LoadTextResource(std::string_view name) {
   for (const texts::EmbeddedText& text : texts::EmbeddedTexts())
-    if (SameNameIgnoringCase(text.name, name)) return Utf16LeToUtf8(text.data, text.size);
+    if (SameNameIgnoringCase(text.name, name)) return DecodeUtf16Le(text.data, text.size);
   return {};
 }
 
