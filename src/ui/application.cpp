@@ -1,0 +1,75 @@
+#include "ui/application.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QScreen>
+#include <QTimer>
+
+#include "foundation/settings.h"
+#include "foundation/utils.h"
+#include "ui/main_window.h"
+#include "ui/single_instance.h"
+#include "ui/window_texts.h"
+
+namespace nord5::ui {
+
+void ScaleFormTo96(QWidget* w) {
+  const int dpi = static_cast<int>(w->logicalDpiX());
+  const int p = ScaleFormTo96Percent(dpi);
+  if (p == 100) return;
+  QFont f = w->font();
+  f.setPointSizeF(f.pointSizeF() * p / 100.0);
+  w->setFont(f);
+}
+
+// For the documentation script and the tests only, never in normal use: NORD5_SCREENSHOT=<png>
+// saves a picture of the window once it is up and ends the program; NORD5_SCREENSHOT_TAB picks
+// the page shown, NORD5_SCREENSHOT_ADVANCED=1 switches advanced mode on first.
+void InstallScreenshotHook(TfmTermuloConfig& window) {
+  const QString path = qEnvironmentVariable("NORD5_SCREENSHOT");
+  if (path.isEmpty()) return;
+  if (qEnvironmentVariableIntValue("NORD5_SCREENSHOT_ADVANCED") == 1)
+    window.Action("caAdvaced")->trigger();
+  bool ok = false;
+  const int tab = qEnvironmentVariableIntValue("NORD5_SCREENSHOT_TAB", &ok);
+  if (ok) window.Pages().setCurrentIndex(tab);
+  QTimer::singleShot(400, &window, [&window, path] {
+    window.RunStateRules();
+    window.grab().save(path);
+    QApplication::exit(0);
+  });
+}
+
+int RunApplication(int argc, char** argv) {
+  // Shared start-up: data folder, settings file and the values read before any window exists.
+  InitDataFolder();
+  SettingsValue(SettingsMode::Read, "DeviceTimeCorection", 0);
+  SettingsValue(SettingsMode::Read, "MBusAddrType", 0);
+  for (const char* key : {"HelpFileVersionLT", "HelpFileVersionEN", "HelpFileVersionRU"})
+    SettingsValue(SettingsMode::Read, key, 0);
+  for (const char* key : {"HelpFileLT", "HelpFileEN", "HelpFileRU"})
+    SettingsValue(SettingsMode::Read, key, "");
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(kAppName);
+  QApplication::setApplicationDisplayName(kProgramTitle);
+
+  SingleInstance instance;
+  if (instance.SignalRunningInstance()) return 0;
+  instance.Listen();
+
+  QFont::insertSubstitution("Tahoma", "DejaVu Sans Condensed");
+  QFont font("Tahoma");
+  font.setPointSize(8);
+  QApplication::setFont(font);
+
+  TfmTermuloConfig window;
+  ScaleFormTo96(&window);
+  QObject::connect(&instance, &SingleInstance::activationRequested, &window,
+                   &TfmTermuloConfig::BringToFront);
+  window.show();
+  InstallScreenshotHook(window);
+  return app.exec();
+}
+
+}  // namespace nord5::ui

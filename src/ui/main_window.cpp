@@ -1,0 +1,458 @@
+#include "ui/main_window.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "foundation/settings.h"
+#include "ui/input_filters.h"
+#include "ui/qt_form_view.h"
+#include "ui/status_panels.h"
+#include "ui/widgets.h"
+#include "ui/window_texts.h"
+
+namespace nord5::ui {
+namespace {
+
+constexpr int kClientWidth = 887;
+constexpr int kClientHeight = 681;
+
+bool IsNumber(const QString& t, long long* v = nullptr) {
+  bool ok = false;
+  const long long n = t.trimmed().toLongLong(&ok);
+  if (ok && v) *v = n;
+  return ok && !t.trimmed().isEmpty();
+}
+
+}  // namespace
+
+QString TfmTermuloConfig::Title() {
+  return QString("%1 [v%2]").arg(kProgramTitle, NORD5_FILE_VERSION);
+}
+
+TfmTermuloConfig::TfmTermuloConfig(QWidget* parent) : QMainWindow(parent) {
+  setObjectName("TfmTermuloConfig");
+  setWindowTitle("Termulo 30 Config ");
+  // Fixed single border with system menu and minimise box.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  BuildActions();
+  BuildMenus();
+  BuildToolBar();
+  BuildTabs();
+  status_ = new StatusPanels(this);
+  auto* bar = new QStatusBar(this);
+  bar->setSizeGripEnabled(false);
+  bar->addWidget(status_, 1);
+  bar->setContentsMargins(0, 0, 0, 0);
+  setStatusBar(bar);
+
+  form_ = std::make_unique<QtFormView>(this);
+  InstallInputFilters();
+  SetupAddressBox();
+  SetupTimeCorrection();
+  SetupHelpMenu();
+  pages_->setCurrentIndex(0);
+  languages_->menuAction()->setVisible(false);
+  RebuildTitle();
+  ApplyFixedClientSize();
+
+  // Centre on the screen, then the stored position.
+  if (QScreen* scr = QGuiApplication::primaryScreen()) {
+    const QRect avail = scr->availableGeometry();
+    const QPoint centred = avail.center() - QPoint(width() / 2, height() / 2);
+    const auto left = SettingsValue(SettingsMode::Read, "Left", centred.x());
+    const auto top = SettingsValue(SettingsMode::Read, "Top", centred.y());
+    move(left.IsInteger() ? static_cast<int>(left.AsInt()) : centred.x(),
+         top.IsInteger() ? static_cast<int>(top.AsInt()) : centred.y());
+  }
+
+  // The rules run whenever the event queue has run empty after some event was handled; their
+  // own changes cause a few more events, after which nothing changes and the loop sleeps.
+  qApp->installEventFilter(this);
+  connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+          [this] {
+            if (!rules_pending_) return;
+            rules_pending_ = false;
+            RunStateRules();
+          });
+  RunStateRules();
+}
+
+TfmTermuloConfig::~TfmTermuloConfig() {
+  SettingsValue(SettingsMode::Write, "Left", static_cast<int>(pos().x()));
+  SettingsValue(SettingsMode::Write, "Top", static_cast<int>(pos().y()));
+}
+
+void TfmTermuloConfig::RebuildTitle() { setWindowTitle(Title()); }
+
+FormView& TfmTermuloConfig::Form() { return *form_; }
+
+QAction* TfmTermuloConfig::Action(const QString& name) const { return actions_.value(name); }
+
+QAction* TfmTermuloConfig::AddAction(const QString& name, const QString& caption,
+                                     const QKeySequence& key) {
+  auto* a = new QAction(caption, this);
+  a->setObjectName(name);
+  if (!key.isEmpty()) a->setShortcut(key);
+  a->setShortcutContext(Qt::WindowShortcut);
+  addAction(a);  // shortcuts work without a menu entry
+  actions_.insert(name, a);
+  return a;
+}
+
+void TfmTermuloConfig::BuildActions() {
+  AddAction("FileExit1", "E&xit", QKeySequence(Qt::ALT | Qt::Key_X));
+  AddAction("caPortas", "Program settings", QKeySequence(Qt::Key_F6));
+  AddAction("caReadConfiguration", "Read configuration", QKeySequence(Qt::Key_F3));
+  AddAction("caWriteConfiguration", "Write configuration", QKeySequence(Qt::Key_F4));
+  AddAction("caCheckManufacturerJumper", "Write configuration");
+  AddAction("caLogWindow", "Log window", QKeySequence(Qt::CTRL | Qt::Key_D));
+  AddAction("caClosePort", "Close port");
+  AddAction("caLoadConfiguration", "Load configuration", QKeySequence(Qt::Key_F8));
+  AddAction("caSaveConfiguration", "Save configuration", QKeySequence(Qt::Key_F9));
+  AddAction("caLoadMTR07Menu", "Load menu");
+  AddAction("caStoreMTR07Menu", "Store Menu");
+  AddAction("caWriteUserMenu", "Write user menu");
+  AddAction("caWriteUserConfiguration", "Write user configuration");
+  AddAction("caSetPuseValue1", "Set puse value 1");
+  AddAction("caSetPuseValue2", "Set puse value 2");
+  AddAction("caSetDeviceID", "Set device ID");
+  QAction* adv = AddAction("caAdvaced", "Advaced", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_QuoteLeft));
+  adv->setCheckable(true);
+  QAction* test = AddAction("caTestMode", "Test mode", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F12));
+  test->setCheckable(true);
+  AddAction("caTestModeWithoutChanging", "Test mode On/Off");
+  AddAction("caTestModeWithChanging", "Test mode with changing");
+  AddAction("caManufactureMode", "Manufacture mode");
+  AddAction("caLockDevice", "Lock device");
+  AddAction("caSetFabricationNumber", "Set fabrication number");
+  AddAction("caReCalculateCRC", "Recalculate CRC");
+  AddAction("caAutoConfigure", "Auto configure");
+  for (const char* n : {"caTestModeWithChanging", "caManufactureMode", "caLockDevice",
+                        "caSetFabricationNumber", "caReCalculateCRC", "caAutoConfigure"})
+    actions_[n]->setEnabled(false);
+
+  connect(actions_["FileExit1"], &QAction::triggered, this, &QWidget::close);
+}
+
+void TfmTermuloConfig::BuildMenus() {
+  QMenu* m = menuBar()->addMenu("Managment");
+  m->setObjectName("Managment1");
+  m->addAction(actions_["caPortas"]);
+  m->addSeparator();
+  m->addAction(actions_["caReadConfiguration"]);
+  m->addAction(actions_["caWriteConfiguration"]);
+  m->addSeparator();
+  m->addAction(actions_["caLoadConfiguration"]);
+  m->addAction(actions_["caSaveConfiguration"]);
+  m->addSeparator();
+  m->addAction(actions_["caLogWindow"]);
+  m->addSeparator();
+  m->addAction(actions_["FileExit1"]);
+  languages_ = menuBar()->addMenu("Languages");
+  languages_->setObjectName("Languages1");
+  QMenu* h = menuBar()->addMenu("&Help");
+  h->setObjectName("Help1");
+  QAction* about = h->addAction("About");
+  about->setObjectName("About1");
+  QAction* check = h->addAction("Check update");
+  check->setObjectName("Chackupdate1");
+  h->addSeparator();
+  const char* captions[] = {"Pagalba", "Help", "\u041F\u043E\u043C\u043E\u0449\u044C"};
+  const char* names[] = {"HelpLT1", "HelpEN1", "HelpRU1"};
+  for (int tag = 1; tag <= 3; ++tag) {
+    QAction* a = h->addAction(QString::fromUtf8(captions[tag - 1]));
+    a->setObjectName(names[tag - 1]);
+    a->setData(tag);
+    a->setVisible(false);
+    help_items_.insert(tag, a);
+  }
+}
+
+void TfmTermuloConfig::BuildToolBar() {
+  auto* tb = new QToolBar(this);
+  tb->setObjectName("ToolBar2");
+  tb->setMovable(false);
+  tb->setFloatable(false);
+  tb->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  tb->setIconSize(QSize(20, 20));
+  addToolBar(Qt::TopToolBarArea, tb);
+
+  auto* panel = new QWidget(tb);
+  panel->setObjectName("pnMBusAddr");
+  auto* grid = new QGridLayout(panel);
+  grid->setContentsMargins(4, 0, 6, 0);
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(0);
+  rb_mbus_ = MakeRadio(panel, "rbMBusAddr", "MBus addr.:", true);
+  rb_mbus_->setProperty("tag", 1);
+  rb_device_id_ = MakeRadio(panel, "rbDeviceID", "Device ID  :");
+  rb_device_id_->setProperty("tag", 2);
+  address_ = MakeEdit(panel, "ledMBusAddr", "254");
+  address_->setFixedWidth(78);
+  grid->addWidget(rb_mbus_, 0, 0);
+  grid->addWidget(rb_device_id_, 1, 0);
+  grid->addWidget(address_, 0, 1, 2, 1, Qt::AlignVCenter);
+  panel->setFixedWidth(176);
+  tb->addWidget(panel);
+  tb->addSeparator();
+
+  struct Btn {
+    const char* action;
+    const char* caption;
+    QStyle::StandardPixmap icon;
+  };
+  const Btn buttons[] = {
+      {"caReadConfiguration", "Read full configuration", QStyle::SP_ArrowDown},
+      {"caCheckManufacturerJumper", "Write full configuration", QStyle::SP_ArrowUp},
+      {nullptr, nullptr, QStyle::SP_CustomBase},
+      {"caPortas", nullptr, QStyle::SP_ComputerIcon},
+      {nullptr, nullptr, QStyle::SP_CustomBase},
+      {"caLoadConfiguration", nullptr, QStyle::SP_DialogOpenButton},
+      {"caSaveConfiguration", nullptr, QStyle::SP_DialogSaveButton},
+      {nullptr, nullptr, QStyle::SP_CustomBase},
+      {"caClosePort", nullptr, QStyle::SP_BrowserStop},
+      {"FileExit1", nullptr, QStyle::SP_DialogCloseButton},
+  };
+  for (const Btn& b : buttons) {
+    if (!b.action) {
+      tb->addSeparator();
+      continue;
+    }
+    QAction* a = actions_[b.action];
+    a->setIcon(style()->standardIcon(b.icon));
+    // Long captions go on two lines under the picture.
+    const QString caption = b.caption ? QString(b.caption) : a->text();
+    if (caption.size() > 14) a->setIconText(QString(caption).replace(caption.lastIndexOf(' '), 1, '\n'));
+    else if (b.caption) a->setIconText(caption);
+    a->setToolTip(QString(b.caption ? b.caption : a->text()).remove('&'));
+    tb->addAction(a);
+    if (auto* w = qobject_cast<QToolButton*>(tb->widgetForAction(a))) {
+      w->setFixedWidth(94);
+      w->setObjectName(QString("tb_") + b.action);
+    }
+  }
+}
+
+void TfmTermuloConfig::BuildTabs() {
+  pages_ = new QTabWidget(this);
+  pages_->setObjectName("pcMTR7FullData");
+  pages_->addTab(BuildActualTab(), "Actual");
+  pages_->addTab(BuildMenuTab(), "LCD Menu");
+  pages_->addTab(BuildConfigurationTab(), "Configuration");
+  pages_->addTab(BuildManufactureTab(), "Manufacture");
+  pages_->addTab(BuildVarmeTab(), "VARME");
+  pages_->addTab(BuildArchiveTab(), "Archive");
+  pages_->setTabVisible(pages_->indexOf(pages_->findChild<QWidget*>("tbVARME")), false);
+  pages_->setTabVisible(pages_->indexOf(pages_->findChild<QWidget*>("tbVarme2")), false);
+  auto* central = new QWidget(this);
+  auto* lay = new QVBoxLayout(central);
+  lay->setContentsMargins(2, 2, 2, 0);
+  lay->addWidget(pages_);
+  setCentralWidget(central);
+}
+
+void TfmTermuloConfig::BindButton(const QString& button, const QString& action) {
+  auto* b = findChild<QPushButton*>(button);
+  QAction* a = actions_.value(action);
+  if (!b || !a) return;
+  connect(b, &QPushButton::clicked, a, &QAction::trigger);
+  auto sync = [b, a] {
+    b->setEnabled(a->isEnabled());
+  };
+  connect(a, &QAction::changed, b, sync);
+  sync();
+}
+
+void TfmTermuloConfig::ApplyFixedClientSize() {
+  // The client area (tool bar, tabs and status bar) keeps its design size; the menu bar comes
+  // on top of it.
+  const int menu = menuBar()->sizeHint().height();
+  setFixedSize(kClientWidth, kClientHeight + menu);
+}
+
+void TfmTermuloConfig::SetupAddressBox() {
+  // "MBusAddress" with the box's text as default; a stored text that is no number becomes 254.
+  const auto stored = SettingsValue(SettingsMode::Read, "MBusAddress", address_->text().toStdString());
+  QString text = QString::fromStdString(stored.Text());
+  if (!IsNumber(text)) {
+    SettingsValue(SettingsMode::Write, "MBusAddress", 254);
+    text = "254";
+  }
+  address_->setText(text);
+  connect(rb_mbus_, &QRadioButton::clicked, this, [this] {
+    const auto v = SettingsValue(SettingsMode::Read, "MBusAddress", address_->text().toStdString());
+    address_->setText(QString::fromStdString(v.Text()));
+    address_->setFocus();
+  });
+  connect(rb_device_id_, &QRadioButton::clicked, this, [this] {
+    address_->setText("0");
+    address_->setFocus();
+  });
+  connect(address_, &QLineEdit::textChanged, this, [this](const QString& t) {
+    long long v = 0;
+    if (!rb_mbus_->isChecked() || !IsNumber(t, &v)) return;
+    SettingsValue(SettingsMode::Write, "MBusAddress", t.trimmed().toStdString());
+  });
+}
+
+bool TfmTermuloConfig::AddressModeMBus() const { return rb_mbus_->isChecked(); }
+QString TfmTermuloConfig::AddressText() const { return address_->text(); }
+
+void TfmTermuloConfig::SetupTimeCorrection() {
+  auto* cb = findChild<QComboBox*>("cbTimeCorrection");
+  const auto v = SettingsValue(SettingsMode::Read, "DeviceTimeCorection", 0);
+  const int index = static_cast<int>(v.AsInt());
+  cb->setCurrentIndex(index >= 0 && index < cb->count() ? index : 0);
+  connect(cb, &QComboBox::currentIndexChanged, this, [](int i) {
+    if (i >= 0) SettingsValue(SettingsMode::Write, "DeviceTimeCorection", i);
+  });
+}
+
+void TfmTermuloConfig::SetupHelpMenu() {
+  const char* keys[] = {"HelpFileLT", "HelpFileEN", "HelpFileRU"};
+  // Only the English item is looked at on start; the update check reveals the others.
+  const auto en = SettingsValue(SettingsMode::Read, keys[1], "");
+  help_items_[2]->setVisible(!en.Text().empty() && QFileInfo::exists(QString::fromStdString(en.Text())));
+  for (int tag = 1; tag <= 3; ++tag) {
+    help_items_[tag]->setProperty("settingsKey", keys[tag - 1]);
+  }
+}
+
+void TfmTermuloConfig::BringToFront() {
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+WindowState TfmTermuloConfig::CurrentState() const {
+  WindowState s;
+  s.advanced = actions_["caAdvaced"]->isChecked();
+  auto checked = [this](const char* n) {
+    auto* b = findChild<QAbstractButton*>(n);
+    return b && b->isChecked();
+  };
+  auto index = [this](const char* n) {
+    auto* c = findChild<QComboBox*>(n);
+    return c ? c->currentIndex() : -1;
+  };
+  for (int ch = 0; ch < 2; ++ch) {
+    const QByteArray n = QByteArray::number(ch + 1);
+    s.pulse_in[ch] = checked("PulseCfgRadioButton" + n + "in");
+    s.pulse_out[ch] = checked("PulseCfgRadioButton" + n + "out");
+    s.pulse_out_l1[ch] = checked("PulseCfgRadioButton" + n + "out_L1");
+    s.pulse_out_l2[ch] = checked("PulseCfgRadioButton" + n + "out_L2");
+  }
+  s.tar1_1 = checked("radioButtonTar1_1");
+  s.tar1_5 = checked("radioButtonTar1_5");
+  s.tar1_6 = checked("radioButtonTar1_6");
+  s.trigger1 = index("comboBoxTriger1");
+  s.trigger2 = index("comboBoxTriger2");
+  s.read_data_index = index("cbReadData");
+  s.time_correction_index = index("cbTimeCorrection");
+  if (auto* g = findChild<QTableWidget*>("sgArchive")) s.archive_rows = g->rowCount();
+  if (state_source) state_source(s);
+  return s;
+}
+
+void TfmTermuloConfig::RunStateRules() {
+  const WindowState s = CurrentState();
+  const RuleResult r = ComputeStateRules(s);
+  ApplyStateRules(r, *form_);
+  for (const auto& [name, rule] : r.controls) {
+    if (!rule.emphasis) continue;
+    if (auto* w = findChild<QWidget*>(QString::fromStdString(name))) {
+      const bool want = *rule.emphasis;
+      if (w->property("emphasis").isValid() && w->property("emphasis").toBool() == want) continue;
+      w->setProperty("emphasis", want);
+      QFont f = w->font();
+      f.setBold(want);
+      w->setFont(f);
+      QPalette p = w->palette();
+      p.setColor(QPalette::Text, want ? QColor(Qt::black) : QColor(0xC0, 0xC0, 0xC0));
+      w->setPalette(p);
+    }
+  }
+  status_->SetText(2, QString::fromStdString(r.panel2));
+}
+
+void TfmTermuloConfig::closeEvent(QCloseEvent* event) {
+  bool ok = true;
+  if (close_guard) ok = close_guard();
+  if (ok) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+bool TfmTermuloConfig::eventFilter(QObject* watched, QEvent* event) {
+  rules_pending_ = true;
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace nord5::ui
+
+namespace nord5::ui {
+
+void TfmTermuloConfig::InstallInputFilters() {
+  BindButton("btLoadMenu", "caLoadMTR07Menu");
+  BindButton("BitBtn2", "caStoreMTR07Menu");
+  BindButton("btWriteUserMenu", "caWriteUserMenu");
+  BindButton("btWriteUserConfiguration", "caWriteUserConfiguration");
+  BindButton("btTestModeWithoutChanging", "caTestModeWithoutChanging");
+
+  auto edit = [this](const char* n) { return findChild<QLineEdit*>(n); };
+  for (const char* n : {"edPulseInput1", "edPulseInput2", "edPulseOutputValue", "textBoxR1lo",
+                        "textBoxR1hi", "textBoxR2lo", "textBoxR2hi", "textBoxRref1_R1",
+                        "textBoxR1_Rref1", "textBoxRref2_R1", "textBoxR1_Rref2", "textBoxRref1_R2",
+                        "textBoxR2_Rref1", "textBoxRref2_R2", "textBoxR2_Rref2",
+                        "textBoxT_DIFF_START", "textBoxT_DIFF_MIN", "textBoxT_DIFF_MAX",
+                        "textBoxTEMP_MIN", "textBoxTEMP_MAX"})
+    InstallKeyFilter(edit(n), KeyFilterKind::Float);
+  for (const char* n : {"edManufactureNumber", "textActDeviceID", "textActMBusAddr", "edManNumber",
+                        "edRecordCount", "edLogingTime", "edOpticalCredits", "edMBusCredits"})
+    InstallKeyFilter(edit(n), KeyFilterKind::Integer);
+  for (const char* n : {"edManufacture1", "edManufacture"})
+    InstallKeyFilter(edit(n), KeyFilterKind::Manufacturer);
+  auto* addr_hex = findChild<QCheckBox*>("cbAddrHEX");
+  auto* data_hex = findChild<QCheckBox*>("cbDataHEX");
+  InstallKeyFilter(edit("edAddr"), KeyFilterKind::HexOrDecimal,
+                   [addr_hex] { return addr_hex->isChecked(); });
+  InstallKeyFilter(edit("edValue"), KeyFilterKind::HexOrDecimal,
+                   [data_hex] { return data_hex->isChecked(); });
+  for (const char* n : {"dataGridViewCor", "dataGridView_Q", "dataGridView_Qt", "tempDataGridView"})
+    if (auto* g = findChild<StringGrid*>(n)) g->SetKeyFilter(static_cast<int>(KeyFilterKind::Grid));
+  if (auto* g = findChild<StringGrid*>("dataGridView3"))
+    g->SetKeyFilter(static_cast<int>(KeyFilterKind::AdvancedGrid));
+
+  // "Value range form 0 to 250".
+  QLineEdit* addr = edit("textActMBusAddr");
+  addr->installEventFilter(new AddressClamp(addr));
+
+  // edManufactureNumber: always read-only, silver text.
+  QLineEdit* man = edit("edManufactureNumber");
+  man->setReadOnly(true);
+  QPalette p = man->palette();
+  p.setColor(QPalette::Text, QColor(0xC0, 0xC0, 0xC0));
+  man->setPalette(p);
+}
+
+}  // namespace nord5::ui

@@ -1,0 +1,95 @@
+// The main window `TfmTermuloConfig`: tool bar with the address panel, six tabs, menus, actions
+// and the four-panel status bar. The window only lays out and binds controls; operations live in
+// the core (engine, model, files) and reach the controls through the form view.
+#pragma once
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMap>
+#include <QTabWidget>
+#include <functional>
+#include <memory>
+
+#include "ui/state_rules.h"
+
+class QLineEdit;
+class QRadioButton;
+
+namespace nord5 {
+class FormView;
+}
+
+namespace nord5::ui {
+
+class QtFormView;
+class StatusPanels;
+
+class TfmTermuloConfig : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TfmTermuloConfig(QWidget* parent = nullptr);
+  ~TfmTermuloConfig() override;
+
+  // "VARMELINOX NORD5 User configurator [v1.0.0.0]"
+  static QString Title();
+  void RebuildTitle();
+
+  FormView& Form();
+  QtFormView& QtForm() { return *form_; }
+  QAction* Action(const QString& name) const;
+  StatusPanels& Status() { return *status_; }
+  QTabWidget& Pages() { return *pages_; }
+
+  // Restores the window from minimised state and brings it to the front (second instance).
+  void BringToFront();
+
+  // The state the rules read that the window does not hold itself (port, logging, exchange,
+  // meter mode ...); filled by the engine host. Without one the window is idle.
+  std::function<void(WindowState&)> state_source;
+  // Asked before the window closes; by default the rules' "device communicates" question.
+  std::function<bool()> close_guard;
+  // Runs the state rules now (the window runs them whenever the event queue runs empty).
+  void RunStateRules();
+  // The state as the rules see it now.
+  WindowState CurrentState() const;
+
+  // Address box: "MBus addr.:" (true) or "Device ID  :" (false) chosen.
+  bool AddressModeMBus() const;
+  QString AddressText() const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildActions();
+  void BuildMenus();
+  void BuildToolBar();
+  void BuildTabs();
+  QWidget* BuildActualTab();
+  QWidget* BuildMenuTab();
+  QWidget* BuildConfigurationTab();
+  QWidget* BuildManufactureTab();
+  QWidget* BuildVarmeTab();
+  QWidget* BuildArchiveTab();
+  void InstallInputFilters();
+  void SetupAddressBox();
+  void SetupHelpMenu();
+  void SetupTimeCorrection();
+  void ApplyFixedClientSize();
+  QAction* AddAction(const QString& name, const QString& caption, const QKeySequence& key = {});
+  void BindButton(const QString& button, const QString& action);
+
+  QMap<QString, QAction*> actions_;
+  QTabWidget* pages_ = nullptr;
+  StatusPanels* status_ = nullptr;
+  std::unique_ptr<QtFormView> form_;
+  QRadioButton* rb_mbus_ = nullptr;
+  QRadioButton* rb_device_id_ = nullptr;
+  QLineEdit* address_ = nullptr;
+  QMenu* languages_ = nullptr;
+  QMap<int, QAction*> help_items_;
+  bool rules_pending_ = false;
+};
+
+}  // namespace nord5::ui
