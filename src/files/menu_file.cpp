@@ -1,0 +1,137 @@
+#include "files/menu_file.h"
+
+// The char interface keeps the bytes as they are; the generic converter needs a header Debian
+// does not ship.
+#define SI_NO_CONVERSION
+#include <SimpleIni.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+#include "files/atomic_file.h"
+#include "foundation/number_format.h"
+#include "foundation/settings.h"
+#include "model/lcd_menu.h"
+#include "model/texts.h"
+
+namespace nord5 {
+namespace {
+
+constexpr const char* kSection = "Menu";
+constexpr const char* kMaskKey = "Mask";
+constexpr const char* kFolderKey = "MenuFilePath";
+
+const char* BoolText(bool v) { return v ? "True" : "False"; }
+
+// "True"/"False" in any case, or a number (0 is false).
+std::optional<bool> ParseBool(std::string_view text) {
+  std::string t(text);
+  std::transform(t.begin(), t.end(), t.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (t == "true") return true;
+  if (t == "false") return false;
+  if (const auto n = ParseInt(text)) return *n != 0;
+  return std::nullopt;
+}
+
+std::string Trimmed(std::string s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
+  std::size_t i = 0;
+  while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+  return s.substr(i);
+}
+
+// The INI reader trims blanks around keys, so "2.31 Dept 2 Month " is found under its trimmed
+// form as well.
+const char* Lookup(const CSimpleIniA& ini, const std::string& key) {
+  if (const char* v = ini.GetValue(kSection, key.c_str(), nullptr)) return v;
+  const std::string trimmed = Trimmed(key);
+  if (trimmed != key) return ini.GetValue(kSection, trimmed.c_str(), nullptr);
+  return nullptr;
+}
+
+void LoadDocument(CSimpleIniA& ini, const std::string& path) {
+  ini.SetUnicode(false);
+  ini.SetMultiKey(false);
+  ini.SetSpaces(false);
+  if (ini.LoadFile(path.c_str()) < 0) ini.Reset();
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+FileDialogRequest Request(bool save) {
+  FileDialogRequest r;
+  r.Save = save;
+  r.Title = save ? "Store menu file" : "Load menu file";
+  r.Folder = SettingsValue(SettingsMode::Read, kFolderKey, ProgramFolder().c_str()).Text();
+  r.Filter = save ? "Meter menu files (*.meterMenu)|*.meterMenu|All files (*.*)|*.*"
+                  : "Menu files (*.meterMenu)|*.meterMenu|All files (*.*)|*.*";
+  r.DefaultExt = "meterMenu";
+  return r;
+}
+
+}  // namespace
+
+bool StoreMenuFile(const FormView& form, const std::string& path) {
+  CSimpleIniA ini;
+  LoadDocument(ini, path);
+  // All sixteen lock boxes write under the one key, so the last one's state is what stays.
+  for (int i = 1; i <= kMenuLockBoxCount; ++i)
+    ini.SetValue(kSection, kMaskKey, BoolText(form.Checked(MenuLockBoxName(i))));
+  for (const auto& m : MenuItems()) {
+    const std::string key = m.caption;
+    const std::string trimmed = Trimmed(key);
+    if (trimmed != key) ini.Delete(kSection, trimmed.c_str());
+    ini.SetValue(kSection, key.c_str(), BoolText(form.Checked(m.Name())));
+  }
+  std::string text;
+  if (ini.Save(text) < 0) return false;
+  return WriteFileAtomically(path, text.data(), text.size());
+}
+
+bool LoadMenuFile(FormView& form, MeterImage& image, const std::string& path) {
+  CSimpleIniA ini;
+  LoadDocument(ini, path);
+  auto read = [&](const std::string& key) -> std::optional<bool> {
+    const char* v = Lookup(ini, key);
+    return ParseBool(v ? v : "True");
+  };
+  const auto mask = read(kMaskKey);
+  if (!mask) return false;
+  for (int i = 1; i <= kMenuLockBoxCount; ++i) form.SetChecked(MenuLockBoxName(i), *mask);
+  for (const auto& m : MenuItems()) {
+    const auto on = read(m.caption);
+    if (!on) return false;
+    form.SetChecked(m.Name(), *on);
+  }
+  WriteMenuMask(image, kCfgMenuManufacturerMask, MenuMask{});
+  RebuildUserMenuMask(form, image);
+  return true;
+}
+
+void StoreMenuAction(const FormView& form, Dialogs& dialogs) {
+  const auto chosen = dialogs.FileDialog(Request(true));
+  if (!chosen) return;
+  const std::string& path = chosen->Path;
+  if (FileExists(path)) {
+    const int n = std::snprintf(nullptr, 0, texts::kFileExists, path.c_str());
+    std::string q(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    std::snprintf(q.data(), q.size() + 1, texts::kFileExists, path.c_str());
+    if (!dialogs.AskYesNo(q)) return;
+  }
+  StoreMenuFile(form, path);
+  SettingsValue(SettingsMode::Write, kFolderKey, FolderOf(path).c_str());
+}
+
+void LoadMenuAction(FormView& form, MeterImage& image, Dialogs& dialogs) {
+  const auto chosen = dialogs.FileDialog(Request(false));
+  if (!chosen) return;
+  LoadMenuFile(form, image, chosen->Path);
+  SettingsValue(SettingsMode::Write, kFolderKey, FolderOf(chosen->Path).c_str());
+}
+
+}  // namespace nord5
