@@ -196,9 +196,13 @@ void TCommPort::TickBody() {
   FLastEvent = static_cast<std::uint32_t>(std::min<std::int64_t>(quiet, UINT32_MAX));
 
   if (FBreakEvent && FWaitEvent != 0 && FLastEvent > FWaitEvent) {
+    // Measured afresh even when the handler throws, or it would be raised on every tick.
+    struct RestartSilence {
+      TCommPort& port;
+      ~RestartSilence() { port.FWait = port.Now(); }
+    } restart{*this};
     const TNotifyEvent handler = FBreakEvent;  // the handler may replace itself
     handler(*this);
-    FWait = Now();
   }
 
   while (in > 0 && FOpen && generation == line_generation_ && !(terminating_ && terminating_())) {

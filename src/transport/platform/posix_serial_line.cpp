@@ -8,6 +8,8 @@
 
 #include <cerrno>
 
+#include "transport/platform/fd_state.h"
+
 namespace nord5 {
 namespace {
 
@@ -115,13 +117,15 @@ bool PosixSerialLine::Apply(const LineSettings& s) {
     case TParity::pr_Space: tio.c_cflag = (tio.c_cflag & ~parity_bits) | PARENB | CMSPAR; break;
   }
 
+  // A pseudo-terminal always runs 8 data bits without parity (it forces them, and a request that
+  // changes nothing else is refused); the odd and constant parity bits are kept as written.
+  if (no_modem_lines_) tio.c_cflag = (tio.c_cflag & ~(CSIZE | PARENB)) | CS8;
+
   if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return false;
   // tcsetattr succeeds when any part was taken; the read-back shows what the driver refused.
   termios got{};
   if (::tcgetattr(fd_, &got) != 0) return false;
-  tcflag_t checked = CSTOPB | CRTSCTS;
-  // A pseudo-terminal always runs 8 data bits without parity; the rest is kept as written.
-  checked |= no_modem_lines_ ? tcflag_t(PARODD | CMSPAR) : tcflag_t(CSIZE | parity_bits);
+  const tcflag_t checked = CSTOPB | CRTSCTS | CSIZE | parity_bits;
   if ((got.c_cflag & checked) != (tio.c_cflag & checked)) return false;
   if (::cfgetospeed(&got) != ::cfgetospeed(&tio) || ::cfgetispeed(&got) != ::cfgetispeed(&tio))
     return false;
@@ -217,7 +221,10 @@ long PosixSerialLine::Read(std::uint8_t* data, std::size_t capacity) {
   if (capacity == 0) return 0;
   for (;;) {
     const ssize_t n = ::read(fd_, data, capacity);
-    if (n >= 0) return static_cast<long>(n);
+    // With VMIN and VTIME 0 a read of 0 means "nothing waiting", and also "hung up" (device
+    // unplugged, far end of a pseudo-terminal closed); the latter is an error.
+    if (n == 0) return FdHungUp(fd_) ? -1 : 0;
+    if (n > 0) return static_cast<long>(n);
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
     return -1;

@@ -26,7 +26,8 @@ class PosixSerialLine final : public SerialLine {
   // Raw binary mode, no flow control, receiver on, modem status ignored (CLOCAL). A setting that
   // the line does not take (1.5 stop bits, a speed or parity the driver drops) makes it false.
   // Enumerator values outside their range leave that setting as the line has it. Pseudo-
-  // terminals always run 8 data bits without parity, so those two are not checked there.
+  // terminals always run 8 data bits without parity enable: there only the odd and constant
+  // parity bits record the parity asked for.
   bool Apply(const LineSettings& settings) override;
   bool SetDTR(bool on) override;
   bool SetRTS(bool on) override;
