@@ -18,8 +18,8 @@
 
 namespace nord5::testing {
 
-// A plausible meter: firmware with the new coefficient layout, a flow table whose breakpoints
-// double from 10 l/h, a temperature calibration, pulse channel 1 an input counting 0.001 m3.
+// A plausible meter: firmware with the new coefficient layout, a flow table with breakpoints
+// every 100 l/h, a temperature calibration, pulse channel 1 an input counting 0.001 m3.
 inline MeterImage SampleImage(std::uint32_t firmware = 17042702) {
   MeterImage m;
   m.SetFirmwareVersion(firmware);
@@ -59,8 +59,8 @@ inline MeterImage SampleImage(std::uint32_t firmware = 17042702) {
   m.SetCfg<std::uint8_t>(229, 17);
   m.SetCfg<std::uint32_t>(232, 0x13);
   m.SetCfg<std::uint32_t>(236, 0x06);
-  float q = 10.0f;
-  for (int i = 0; i < 16; ++i, q *= 2) {
+  for (int i = 0; i < 16; ++i) {
+    const float q = 100.0f * static_cast<float>(i + 1);  // four digits: shown exactly
     m.SetCoef<float>(4 * i, q);
     m.SetCoef<float>(64 + 4 * i, 0.0f);
     m.SetCoef<float>(128 + 4 * i, 1.0f);

@@ -32,7 +32,7 @@ TEST_F(ShowMeterImageTest, FillsEveryGroupAndMarksTheConfigurationShown) {
   EXPECT_EQ(form.Text("numericUpDown_mDay"), "1");
   EXPECT_TRUE(form.Checked("cbMBusCreditsOff"));
   EXPECT_FALSE(form.Checked("cbMBusCreditsOn"));
-  EXPECT_EQ(form.Cell("dataGridView_Q", 0, 1), "1.000E+1");
+  EXPECT_EQ(form.Cell("dataGridView_Q", 0, 1), "1.000E+2");
   EXPECT_EQ(form.Text("textBoxT0"), "-1234");
   EXPECT_EQ(form.Text("textBoxN"), "-3");
   EXPECT_EQ(form.Text("textBoxR1lo"), "1000.25");
