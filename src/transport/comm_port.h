@@ -41,7 +41,8 @@ class TPortList;
 // Silence handler: called with the driver.
 using TNotifyEvent = std::function<void(TCommPort&)>;
 // Data handler: the driver, the received bytes and their count; the result is ignored.
-using TCommEvent = std::function<int(TCommPort& sender, const std::uint8_t* data, std::size_t count)>;
+using TCommEvent =
+    std::function<int(TCommPort& sender, const std::uint8_t* data, std::size_t count)>;
 // Makes the line object for a port name (nullptr when the name cannot be served). The driver then
 // opens it with the port name. The real program's factory gives a PosixSerialLine for device
 // paths and may give an in-memory line for a name such as "Virtual meter".
@@ -67,17 +68,20 @@ class TCommPort {
   TCommPort(const TCommPort&) = delete;
   TCommPort& operator=(const TCommPort&) = delete;
 
-  // --- Open ------------------------------------------------------------------------------------
+  // Open.
   // Writing true: refreshes the port list; when PC.FPort is listed, opens it, applies the line
   // settings and sets DTR and RTS. A port that is absent or cannot be opened or configured stays
   // closed, silently. Writing false: purges, lowers RTS and DTR, closes. Either does nothing when
   // the port already is in that state. Afterwards the timer runs exactly when the port is open.
   bool IsOpen() const { return FOpen; }
   void SetOpen(bool open);
-  bool Open() { SetOpen(true); return FOpen; }
+  bool Open() {
+    SetOpen(true);
+    return FOpen;
+  }
   void Close() { SetOpen(false); }
 
-  // --- Line settings (backed by PC) --------------------------------------------------------------
+  // Line settings (backed by PC).
   const std::string& Port() const { return PC_.FPort; }
   void SetPort(const std::string& port);  // a different name reopens an open port
   TBaudRate BaudRate() const { return PC_.FBaudRate; }
@@ -99,7 +103,7 @@ class TCommPort {
   TPortCong& PC() { return PC_; }
   const TPortCong& PC() const { return PC_; }
 
-  // --- Callbacks and silence ---------------------------------------------------------------------
+  // Callbacks and silence.
   // Silence time-out in ms; 0 disables the silence handler.
   std::uint32_t WaitEvent() const { return FWaitEvent; }
   void SetWaitEvent(std::uint32_t ms);
@@ -111,17 +115,15 @@ class TCommPort {
   // Milliseconds of silence measured at the last tick.
   std::uint32_t LastEvent() const { return FLastEvent; }
 
-  // --- Sending -------------------------------------------------------------------------------------
-  // While open: drops what is still waiting to go out, logs the bytes (direction 0), queues them
-  // without blocking and restarts the silence measurement. Closed: true, nothing is sent.
-  // False only when the line reports an error.
+  // Sending. While open: drops what is still waiting to go out, logs the bytes (direction 0),
+  // queues them without blocking and restarts the silence measurement. Closed: true, nothing is
+  // sent. False only when the line reports an error.
   bool OutPort(const std::uint8_t* data, std::size_t count);
 
-  // --- The tick ------------------------------------------------------------------------------------
-  // One tick: queue status, silence measurement and handler, then the receive loop (chunks of at
-  // most kMaxChunk bytes, each logged as direction 1 and passed to CommEvent, the event hook run
-  // after each). Not re-entered: a call made from inside a handler returns at once. Errors of the
-  // line, and std::exception thrown by a handler, are swallowed here.
+  // The tick: queue status, silence measurement and handler, then the receive loop (chunks of
+  // at most kMaxChunk bytes, each logged as direction 1 and passed to CommEvent, the event hook
+  // run after each). Not re-entered: a call made from inside a handler returns at once. Errors
+  // of the line, and std::exception thrown by a handler, are swallowed here.
   void Tick();
 
   void SetTickMode(TickMode mode);

@@ -13,7 +13,8 @@ namespace nord5 {
 inline constexpr int kTraceSent = 0;
 inline constexpr int kTraceReceived = 1;
 
-using TraceBytesHook = std::function<void(int direction, const std::uint8_t* data, std::size_t count)>;
+using TraceBytesHook =
+    std::function<void(int direction, const std::uint8_t* data, std::size_t count)>;
 
 // Installs the recorder (an empty function removes it).
 void SetTraceBytesHook(TraceBytesHook hook);

@@ -102,18 +102,22 @@ TEST_F(CommPortTest, ActivityKeepsTheSilenceHandlerBack) {
     std::int64_t first_silence;
   };
   const Case cases[] = {
-      {"telegram sent", [](CommPortTest& t) {
+      {"telegram sent",
+       [](CommPortTest& t) {
          const std::uint8_t b[] = {0x10, 0x40, 0xFE, 0x3E, 0x16};
          t.port->OutPort(b, sizeof b);
-       }, 151},
+       },
+       151},
       // Received at 50, read by the tick at 51.
       {"bytes received", [](CommPortTest& t) { t.line->Push({0xE5}); }, 152},
       // The transmit queue drains until 80; every tick up to then counts as activity.
-      {"bytes still going out", [](CommPortTest& t) {
+      {"bytes still going out",
+       [](CommPortTest& t) {
          t.line->out_queue = 3;
          t.timers.RunUntil(80);
          t.line->out_queue = 0;
-       }, 181},
+       },
+       181},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -150,7 +154,8 @@ TEST_F(CommPortTest, ReceivesInChunksOfAtMost9991BytesWithinOneTick) {
   std::vector<std::uint8_t> data(25000);
   std::iota(data.begin(), data.end(), std::uint8_t{0});
   std::vector<std::pair<int, std::size_t>> traced;
-  SetTraceBytesHook([&](int dir_, const std::uint8_t*, std::size_t n) { traced.emplace_back(dir_, n); });
+  SetTraceBytesHook(
+      [&](int dir_, const std::uint8_t*, std::size_t n) { traced.emplace_back(dir_, n); });
   RecordChunks();
   ASSERT_TRUE(port->Open());
   line->Push(data);

@@ -37,7 +37,9 @@ struct FakeLineState {
   bool rts = false;
   int lines_made = 0;
 
-  void Push(const std::vector<std::uint8_t>& bytes) { rx.insert(rx.end(), bytes.begin(), bytes.end()); }
+  void Push(const std::vector<std::uint8_t>& bytes) {
+    rx.insert(rx.end(), bytes.begin(), bytes.end());
+  }
 };
 
 class FakeSerialLine final : public SerialLine {

@@ -54,9 +54,9 @@ TEST_F(PortListTest, ListsKernelPortsWithADeviceSortedAsText) {
   AddTty("ttyS10", true, 4);
   AddTty("ttyUSB0", true);
   AddTty("ttyACM1", true);
-  AddTty("tty0", false);            // a virtual console
+  AddTty("tty0", false);  // a virtual console
   AddTty("console", false);
-  AddTty("ttyS5", true, 0);         // a possible 8250 port without a UART behind it
+  AddTty("ttyS5", true, 0);  // a possible 8250 port without a UART behind it
   TPortList list(where);
   EXPECT_THAT(list.Names(),
               ElementsAre("/dev/ttyACM1", "/dev/ttyS10", "/dev/ttyS2", "/dev/ttyUSB0"));
@@ -64,7 +64,8 @@ TEST_F(PortListTest, ListsKernelPortsWithADeviceSortedAsText) {
 
 TEST_F(PortListTest, ExtraNamesJoinTheSortAndStayAcrossRefreshes) {
   TPortList list(where);
-  for (const char* name : {"COM3", "COM10", "COM1", "Virtual meter", "COM1"}) list.AddExtraPort(name);
+  for (const char* name : {"COM3", "COM10", "COM1", "Virtual meter", "COM1"})
+    list.AddExtraPort(name);
   EXPECT_THAT(list.Names(), ElementsAre("COM1", "COM10", "COM3", "Virtual meter"));
   AddTty("ttyUSB0", true);
   list.FindPCPorts();
@@ -85,7 +86,7 @@ TEST_F(PortListTest, SortIgnoresCase) {
 TEST_F(PortListTest, PublishedVirtualMetersAreListedByTheirLinkPath) {
   std::ofstream(dir / "pts-standin") << "";
   fs::create_symlink(dir / "pts-standin", dir / "ports/meter-1201");
-  fs::create_symlink(dir / "gone", dir / "ports/meter-999");   // the meter has ended
+  fs::create_symlink(dir / "gone", dir / "ports/meter-999");  // the meter has ended
   std::ofstream(dir / "ports/notes.txt") << "not a port";
   AddTty("ttyUSB0", true);
 

@@ -68,9 +68,13 @@ TEST_F(PtyLineTest, AppliesEverySettingInRawModeWithoutFlowControl) {
   const Case cases[] = {
       {{TBaudRate::br_2400, TBits::bt_8, TStopBits::sb_1, TParity::pr_Even}, B2400, false, 0},
       {{TBaudRate::br_300, TBits::bt_7, TStopBits::sb_2, TParity::pr_Odd}, B300, true, PARODD},
-      {{TBaudRate::br_9600, TBits::bt_5, TStopBits::sb_1, TParity::pr_Mark}, B9600, false,
+      {{TBaudRate::br_9600, TBits::bt_5, TStopBits::sb_1, TParity::pr_Mark},
+       B9600,
+       false,
        PARODD | CMSPAR},
-      {{TBaudRate::br_115200, TBits::bt_8, TStopBits::sb_2, TParity::pr_Space}, B115200, true,
+      {{TBaudRate::br_115200, TBits::bt_8, TStopBits::sb_2, TParity::pr_Space},
+       B115200,
+       true,
        CMSPAR},
       {{TBaudRate::br_57600, TBits::bt_6, TStopBits::sb_1, TParity::pr_None}, B57600, false, 0},
   };

@@ -67,7 +67,8 @@ TEST(USBNotifier, DispatchDeliversWaitingEventsInOrderAndSurvivesAFailingHandler
     seen.push_back("arrival " + n.LastEvent().DevNode);
     throw std::runtime_error("window gone");
   });
-  notifier.SetOnUSBRemove([&](TUSBNotifier& n) { seen.push_back("removal " + n.LastEvent().DevNode); });
+  notifier.SetOnUSBRemove(
+      [&](TUSBNotifier& n) { seen.push_back("removal " + n.LastEvent().DevNode); });
 
   waiting = {{DeviceChange::Arrival, "tty", "", "/dev/ttyUSB0"},
              {DeviceChange::Arrival, "usb", "usb_interface", ""},
