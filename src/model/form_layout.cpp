@@ -115,6 +115,7 @@ std::vector<ControlSpec> Build() {
     b.Combo(n.vif, DesignTimeVifItems(), 0);
     b.Add(n.value_label, ControlKind::Label);
     b.Edit(n.value);
+    b.Add(n.set_button, ControlKind::Button, "Set");
   }
   b.Edit("textBoxP1D").visible = false;
   b.Add("gbDisableMBusCredits", ControlKind::Group);
