@@ -1,0 +1,168 @@
+// nord5-meter-sim as a plain M-Bus master sees it: the program is started, its printed port is
+// opened with termios, and the link it publishes goes away when it is stopped.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "foundation/crc.h"
+#include "sim/meter_memory.h"
+#include "sim/telegram.h"
+#include "sim_test_util.h"
+
+#ifdef NORD5_METER_SIM
+
+namespace nord5::sim {
+namespace {
+
+using testing::Hex;
+using testing::MemoryReadTelegram;
+
+using Steady = std::chrono::steady_clock;
+
+int MsLeft(Steady::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Steady::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// Reads from `fd` until `done` says the bytes are complete or the deadline passes.
+template <typename Done>
+std::string ReadUntil(int fd, int timeout_ms, Done done) {
+  std::string got;
+  const auto deadline = Steady::now() + std::chrono::milliseconds(timeout_ms);
+  while (!done(got)) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, MsLeft(deadline)) <= 0) break;
+    char buf[512];
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    got.append(buf, static_cast<std::size_t>(n));
+  }
+  return got;
+}
+
+// E5h alone, or a long frame as long as its L field says.
+bool AnswerComplete(const std::string& s) {
+  if (s.empty()) return false;
+  if (static_cast<std::uint8_t>(s[0]) == 0xE5) return true;
+  if (s.size() < 2) return false;
+  return s.size() >= static_cast<std::uint8_t>(s[1]) + 6u;
+}
+
+class MeterProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/nord5-sim-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    runtime_ = dir;
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    pid_ = fork();
+    ASSERT_GE(pid_, 0);
+    if (pid_ == 0) {
+      setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+      dup2(out[1], STDOUT_FILENO);
+      close(out[0]);
+      close(out[1]);
+      execl(NORD5_METER_SIM, NORD5_METER_SIM, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    out_ = out[0];
+    const std::string line =
+        ReadUntil(out_, 5000, [](const std::string& s) { return s.find('\n') != s.npos; });
+    ASSERT_NE(line.find('\n'), std::string::npos) << "no port printed";
+    port_ = line.substr(0, line.find('\n'));
+  }
+
+  void TearDown() override {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (fd_ >= 0) close(fd_);
+    if (out_ >= 0) close(out_);
+    rmdir((runtime_ + "/nord5-ports").c_str());
+    rmdir(runtime_.c_str());
+  }
+
+  void OpenPort() {
+    fd_ = open(port_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd_, 0) << port_;
+    termios t{};
+    ASSERT_EQ(tcgetattr(fd_, &t), 0);
+    cfmakeraw(&t);
+    cfsetispeed(&t, B2400);
+    cfsetospeed(&t, B2400);
+    t.c_cflag |= CLOCAL | CREAD;
+    ASSERT_EQ(tcsetattr(fd_, TCSANOW, &t), 0) << std::strerror(errno);
+    // Even parity as on a real M-Bus line; a pseudo-terminal may refuse it, which is harmless.
+    t.c_cflag |= PARENB;
+    tcsetattr(fd_, TCSANOW, &t);
+  }
+
+  Bytes Exchange(const Bytes& telegram) {
+    EXPECT_EQ(write(fd_, telegram.data(), telegram.size()), static_cast<ssize_t>(telegram.size()));
+    const std::string got = ReadUntil(fd_, 3000, AnswerComplete);
+    return Bytes(got.begin(), got.end());
+  }
+
+  std::string LinkPath() const {
+    return runtime_ + "/nord5-ports/nord5-meter-" + std::to_string(pid_);
+  }
+
+  std::string runtime_, port_;
+  pid_t pid_ = -1;
+  int out_ = -1, fd_ = -1;
+};
+
+TEST_F(MeterProgram, AnswersAPlainMasterAndRemovesItsLinkOnSigterm) {
+  EXPECT_EQ(port_.rfind("/dev/pts/", 0), 0u) << port_;
+  char target[256] = {};
+  ASSERT_GT(readlink(LinkPath().c_str(), target, sizeof target - 1), 0) << LinkPath();
+  EXPECT_EQ(std::string(target), port_);
+
+  OpenPort();
+  EXPECT_EQ(Exchange(Hex("10 40 FE 3E 16")), Bytes{0xE5});
+
+  const Bytes data = Exchange(Hex("10 7B FE 79 16"));
+  Frame f;
+  ASSERT_TRUE(ParseFrame(data.data(), data.size(), f)) << HexString(data.data(), data.size());
+  EXPECT_EQ(f.ci, 0x72);
+
+  const Bytes mem = Exchange(MemoryReadTelegram(0xFE, 0x1000, 64));
+  ASSERT_EQ(mem.size(), 74u);
+  ASSERT_TRUE(ParseFrame(mem.data(), mem.size(), f));
+  const MeterImage expected = DefaultMeterImage(kFirmware17042702);
+  EXPECT_EQ(0, std::memcmp(mem.data() + 8, expected.CfgBlock(), 64));
+
+  // The port survives the master going away and coming back.
+  close(fd_);
+  fd_ = -1;
+  OpenPort();
+  EXPECT_EQ(Exchange(Hex("10 40 FE 3E 16")), Bytes{0xE5});
+
+  ASSERT_EQ(kill(pid_, SIGTERM), 0);
+  ReadUntil(out_, 5000, [](const std::string&) { return false; });  // until stdout closes
+  int status = 0;
+  ASSERT_EQ(waitpid(pid_, &status, 0), pid_);
+  pid_ = -1;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  struct stat st {};
+  EXPECT_NE(lstat(LinkPath().c_str(), &st), 0) << "the published link is gone";
+}
+
+}  // namespace
+}  // namespace nord5::sim
+
+#endif  // NORD5_METER_SIM
