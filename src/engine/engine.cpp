@@ -45,8 +45,8 @@ TelegramInputs TProtocolEngine::BuilderInputs(const EngineInputs& in) const {
   t.TimeCorrection = time_mode_;
   t.MBusAddrType = in.MBusAddrType;
   const MeterImage& image = CurrentImage();
-  t.CfgMBusAddress = image.Cfg<std::uint8_t>(0xE5);        // 10E5h
-  t.CfgFabricationFirst = image.Cfg<std::uint8_t>(0xDC);   // 10DCh
+  t.CfgMBusAddress = image.Cfg<std::uint8_t>(0xE5);       // 10E5h
+  t.CfgFabricationFirst = image.Cfg<std::uint8_t>(0xDC);  // 10DCh
   t.WorkValue = WorkValue();
   return t;
 }
@@ -88,8 +88,7 @@ bool TProtocolEngine::StartTransfer(TMBUS_Commands step, std::int32_t memory_typ
     state_.Start_Command = region->Start_Command;
     state_.StartMemory = region->StartMemory;
     state_.MemPointer = MemPointer(*region);
-    const std::size_t buffer =
-        region->Target == RegionTarget::Scratch ? kScratchSize : kImageSize;
+    const std::size_t buffer = region->Target == RegionTarget::Scratch ? kScratchSize : kImageSize;
     mem_capacity_ = region->TargetOffset < buffer
                         ? static_cast<std::uint32_t>(buffer - region->TargetOffset)
                         : 0;

@@ -47,9 +47,10 @@ class TProtocolEngine {
   // An exchange runs (the port is open; ActiveDriver).
   bool Running() const;
 
-  // --- Sequencer ------------------------------------------------------------------------------------
-  // Opens the port for an exchange; false (after "Can't open COM port" or "Check parameters") when
-  // it cannot start.
+  // --- Sequencer
+  // ------------------------------------------------------------------------------------ Opens the
+  // port for an exchange; false (after "Can't open COM port" or "Check parameters") when it cannot
+  // start.
   bool StartExchange();
   // Next step `step`; with a region the transfer fields and Start_Command come from it.
   // False when the exchange could not start (StartExchange failed).
@@ -67,35 +68,37 @@ class TProtocolEngine {
   void ProgressSet(std::int32_t value);
   void ProgressOff();
 
-  // --- Driver callbacks -------------------------------------------------------------------------------
+  // --- Driver callbacks
+  // -------------------------------------------------------------------------------
   void OnSilence();
   // 1 when an acknowledgement was taken, otherwise 0.
   std::int32_t OnData(const std::uint8_t* bytes, std::int32_t count);
 
-  // --- Operations (actions and buttons of the main window) -----------------------------------------------
-  void ReadConfiguration();                 // caReadConfiguration, F3
-  void WriteConfigurationWithModeCheck();   // caCheckManufacturerJumper
-  void WriteConfiguration();                // caWriteConfiguration, F4
-  void SetIdentification();                 // btDeviceID: mode check, then SetDeviceID
-  bool SetDeviceID();                       // caSetDeviceID
-  void SetPulseValue(int channel);          // btSetPulse1/btSetPulse2: mode check, then below
-  bool SetPuseValue1();                     // caSetPuseValue1
-  bool SetPuseValue2();                     // caSetPuseValue2
-  void SetPrimaryAddress();                 // btSetMBusAddress
-  void SetTime();                           // btSetTime
-  void ReadCredits();                       // btCredits
-  void WriteUserConfiguration();            // caWriteUserConfiguration
-  void WriteUserMenu();                     // caWriteUserMenu
-  void TestModeOnOff();                     // caTestModeWithoutChanging
-  void ReadMemory();                        // btRead
-  void WriteMemory();                       // btWrite
+  // --- Operations (actions and buttons of the main window)
+  // -----------------------------------------------
+  void ReadConfiguration();                // caReadConfiguration, F3
+  void WriteConfigurationWithModeCheck();  // caCheckManufacturerJumper
+  void WriteConfiguration();               // caWriteConfiguration, F4
+  void SetIdentification();                // btDeviceID: mode check, then SetDeviceID
+  bool SetDeviceID();                      // caSetDeviceID
+  void SetPulseValue(int channel);         // btSetPulse1/btSetPulse2: mode check, then below
+  bool SetPuseValue1();                    // caSetPuseValue1
+  bool SetPuseValue2();                    // caSetPuseValue2
+  void SetPrimaryAddress();                // btSetMBusAddress
+  void SetTime();                          // btSetTime
+  void ReadCredits();                      // btCredits
+  void WriteUserConfiguration();           // caWriteUserConfiguration
+  void WriteUserMenu();                    // caWriteUserMenu
+  void TestModeOnOff();                    // caTestModeWithoutChanging
+  void ReadMemory();                       // btRead
+  void WriteMemory();                      // btWrite
   // btReadData: the selected archive quantities in list order (ExtCommands).
   void ReadArchive(std::vector<const tMTR7ExtParams*> selected);
-  void StopArchiveReading();                // "Stop" of the archive window
+  void StopArchiveReading();  // "Stop" of the archive window
   // One reading of the periodic data log; `select` sends the link initialisation and the readout
   // selection first (the first reading, and every one with "Always select data").
   void LogCycle(bool select);
-  void ClosePort();                         // caClosePort
+  void ClosePort();  // caClosePort
 
   // Pulse start value in counts: the leading digits and points of `text` divided by the unit
   // factor, rounded half to even. Empty when the text has no number or the unit is unknown.

@@ -24,7 +24,8 @@ struct EngineInputs {
   // count `edRecordCount` (digits; not a number or 0 reads until stopped).
   int ArchiveKind = 0;
   std::string RecordCountText = "0";
-  // Pulse channels: start values `edPulseInput1`/`edPulseInput2` and unit lists `pio_vif1`/`pio_vif2`.
+  // Pulse channels: start values `edPulseInput1`/`edPulseInput2` and unit lists
+  // `pio_vif1`/`pio_vif2`.
   std::string PulseText1;
   std::string PulseText2;
   int PulseUnit1 = 0;
@@ -66,10 +67,15 @@ class EngineHost {
 
   // --- Status bar -----------------------------------------------------------------------------
   // panel 0: the step being sent ("Request data", empty when idle); panel 1: "Done" and the like.
-  virtual void SetStatusText(int panel, const std::string& text) { (void)panel; (void)text; }
+  virtual void SetStatusText(int panel, const std::string& text) {
+    (void)panel;
+    (void)text;
+  }
   // The second panel as a progress bar (visible) or text again (not visible).
   virtual void ShowProgress(bool visible, int value, int max) {
-    (void)visible; (void)value; (void)max;
+    (void)visible;
+    (void)value;
+    (void)max;
   }
 
   // --- Communication log and data log -----------------------------------------------------------
@@ -78,33 +84,44 @@ class EngineHost {
   // LogEvent of the data log ("Timeout", "Repeat log command").
   virtual void LogEvent(const std::string& text) { (void)text; }
 
-  // --- Periodic logging (the logging timer and its check box) --------------------------------------
-  // The logging timer's tag is 0 (no periodic logging active).
+  // --- Periodic logging (the logging timer and its check box)
+  // -------------------------------------- The logging timer's tag is 0 (no periodic logging
+  // active).
   virtual bool LoggingIdle() { return true; }
   // Unchecks `cbLogingData` (its handler stops the logging).
   virtual void UncheckLogging() {}
   // Enables the logging timer after one logged reading.
   virtual void StartLoggingTimer() {}
 
-  // --- Data telegrams -------------------------------------------------------------------------------
-  // `frame` starts at the first 68h and holds limit + 2 bytes; `limit` (L + 4) is the offset of the
-  // check sum. The host hands it to DecodeMBusData with the handler named.
+  // --- Data telegrams
+  // ------------------------------------------------------------------------------- `frame` starts
+  // at the first 68h and holds limit + 2 bytes; `limit` (L + 4) is the offset of the check sum. The
+  // host hands it to DecodeMBusData with the handler named.
   virtual void ShowDataHeader(const DataHeader& header) { (void)header; }
   // lbVersija, lbDeviceVersion1: the firmware version just read (decimal).
   virtual void ShowFirmwareVersion(std::uint32_t version) { (void)version; }
   // DecodeMBusData(frame, limit, false, DecodingCurrentMeterData): the "Actual" tab.
-  virtual void DecodeCurrentData(const std::uint8_t* frame, int limit) { (void)frame; (void)limit; }
+  virtual void DecodeCurrentData(const std::uint8_t* frame, int limit) {
+    (void)frame;
+    (void)limit;
+  }
   // DecodeMBusData(frame, limit, true, ShowArchiveRecord): one archive answer into the grid.
   virtual void DecodeArchiveRecord(const std::uint8_t* frame, int limit) {
-    (void)frame; (void)limit;
+    (void)frame;
+    (void)limit;
   }
   // DecodeMBusData(frame, limit, false, LogDeviceRecord): one line of the data log.
-  virtual void DecodeLogRecord(const std::uint8_t* frame, int limit) { (void)frame; (void)limit; }
+  virtual void DecodeLogRecord(const std::uint8_t* frame, int limit) {
+    (void)frame;
+    (void)limit;
+  }
 
-  // --- Results of memory reads ----------------------------------------------------------------------
-  // `edOpticalCredits`, `edMBusCredits`, each as 8 upper-case hexadecimal digits.
+  // --- Results of memory reads
+  // ---------------------------------------------------------------------- `edOpticalCredits`,
+  // `edMBusCredits`, each as 8 upper-case hexadecimal digits.
   virtual void ShowCredits(const std::string& optical, const std::string& mbus) {
-    (void)optical; (void)mbus;
+    (void)optical;
+    (void)mbus;
   }
   // `edValue` after a raw memory read (hexadecimal with two digits a byte, or decimal).
   virtual void ShowMemoryValue(const std::string& text) { (void)text; }
@@ -122,15 +139,16 @@ class EngineHost {
   // RefreshMTR07Menu on the (already cleared) user menu mask of CurrentImage().
   virtual void RebuildUserMenuMask() {}
   // Everything a full configuration write needs from the screen, in this order: clear the 16-byte
-  // user menu mask of CurrentImage() and rebuild it (RefreshMTR07Menu), StoreUserConfiguration, StoreFlowCoefficients,
-  // StoreTemperatureCoefficients, StoreAdvancedGrid (firmware 16051017 or higher in advanced
-  // mode). False after one of them has shown "Bad parameters". The engine refreshes the three
-  // inner check sums afterwards.
+  // user menu mask of CurrentImage() and rebuild it (RefreshMTR07Menu), StoreUserConfiguration,
+  // StoreFlowCoefficients, StoreTemperatureCoefficients, StoreAdvancedGrid (firmware 16051017 or
+  // higher in advanced mode). False after one of them has shown "Bad parameters". The engine
+  // refreshes the three inner check sums afterwards.
   virtual bool PrepareImageForWrite() { return true; }
 
-  // --- End of an exchange ---------------------------------------------------------------------------
-  // Called by StopExchange after the port has been closed (the window re-evaluates its state rules;
-  // the command-line loop ends).
+  // --- End of an exchange
+  // --------------------------------------------------------------------------- Called by
+  // StopExchange after the port has been closed (the window re-evaluates its state rules; the
+  // command-line loop ends).
   virtual void ExchangeStopped() {}
 };
 

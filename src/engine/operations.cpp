@@ -15,8 +15,7 @@ using C = TMBUS_Commands;
 using M = TMTR07_Commands;
 using T = tCommnadType;
 
-std::optional<std::uint32_t> TProtocolEngine::PulseCounts(const std::string& text,
-                                                          int unit_index) {
+std::optional<std::uint32_t> TProtocolEngine::PulseCounts(const std::string& text, int unit_index) {
   const double factor = PulseUnitFactor(unit_index);
   if (factor <= 0) return std::nullopt;
   // The leading run of digits and decimal points: "12.5 m3" reads as 12.5.
@@ -39,9 +38,7 @@ void TProtocolEngine::ReadConfiguration() {
   StartStep(C::_cmInstallSlave, M::_mtr07_GetVersion);
 }
 
-void TProtocolEngine::WriteConfigurationWithModeCheck() {
-  CheckModeThen(T::ct_WriteConfiguration);
-}
+void TProtocolEngine::WriteConfigurationWithModeCheck() { CheckModeThen(T::ct_WriteConfiguration); }
 
 void TProtocolEngine::WriteConfiguration() {
   if (!DoWriteConfiguration() && Running()) StopExchange();
@@ -125,8 +122,8 @@ bool TProtocolEngine::RawMemoryRegion(bool write) {
     host_.GetDialogs().Error(std::string(kTextCheckParameters));
     return false;
   }
-  raw_region_ = MemoryRegion{M::_mtrChangeMemory, *address,
-                             static_cast<std::uint32_t>(in.MemBytes), RegionTarget::Scratch, 0};
+  raw_region_ = MemoryRegion{M::_mtrChangeMemory, *address, static_cast<std::uint32_t>(in.MemBytes),
+                             RegionTarget::Scratch, 0};
   // The value occupies the low bytes of the work value; a read starts from zero so that the
   // bytes not read do not show an earlier value.
   SetWorkValue(write ? *value : 0);

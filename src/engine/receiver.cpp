@@ -107,7 +107,8 @@ void TProtocolEngine::DataTelegram(const std::uint8_t* F, std::int32_t L) {
         const std::int32_t lvar = F[22];
         const std::int32_t end = std::min(22 + lvar, limit);
         std::string text;
-        for (std::int32_t k = 23; k < end && F[k] != 0; ++k) text.push_back(static_cast<char>(F[k]));
+        for (std::int32_t k = 23; k < end && F[k] != 0; ++k)
+          text.push_back(static_cast<char>(F[k]));
         const auto version = ParseDec32(text);
         const bool digits = version && text.find_first_not_of("0123456789") == std::string::npos;
         CurrentImage().SetFirmwareVersion(digits ? *version : 0);
@@ -144,8 +145,7 @@ void TProtocolEngine::DataTelegram(const std::uint8_t* F, std::int32_t L) {
       host_.DecodeCurrentData(F, limit);
       CheckModeThen(T::ct_CheckJumper);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -172,9 +172,7 @@ void TProtocolEngine::MemoryReadAnswer(const std::uint8_t* F, std::int32_t L) {
       host_.ShowCredits(Hex(Le32(scratch.data() + 4), 8), Hex(Le32(scratch.data() + 8), 8));
       break;
     }
-    case M::_mtrChangeMode:
-      CheckModeThen(T::ct_Stop);
-      break;
+    case M::_mtrChangeMode: CheckModeThen(T::ct_Stop); break;
     case M::_mtrChangeMemory: {
       const EngineInputs in = host_.Inputs();
       const std::uint32_t v = WorkValue();
@@ -184,15 +182,9 @@ void TProtocolEngine::MemoryReadAnswer(const std::uint8_t* F, std::int32_t L) {
       StopExchange();
       break;
     }
-    case M::_mtr07_R1_max:
-      StartRegion(C::_cmReadMemory, kRegionCoef);
-      break;
-    case M::_mtr07_Qx:
-      ConfigurationComplete();
-      break;
-    default:
-      StopExchange();
-      break;
+    case M::_mtr07_R1_max: StartRegion(C::_cmReadMemory, kRegionCoef); break;
+    case M::_mtr07_Qx: ConfigurationComplete(); break;
+    default: StopExchange(); break;
   }
 }
 
@@ -215,34 +207,18 @@ std::int32_t TProtocolEngine::TakeAcknowledgement() {
   SetWaitTime(kWaitStep);
   switch (s.Command_SEQ) {
     case C::_cmInstallSlave:
-    case C::_cmSelectDeviceID1:
-      s.Select_SEQ = C::_cmApplicReset;
-      break;
-    case C::_cmInstallSlave1:
-      StartRegion(C::_cmWriteMemory, kRegionConfig);
-      break;
-    case C::_cmInstallSlave4:
-      s.Select_SEQ = C::_cmApplicReset4;
-      break;
-    case C::_cmInstallSlave5:
-      s.Select_SEQ = C::_cmReadLog;
-      break;
-    case C::_cmApplicReset:
-      s.Select_SEQ = C::_cmGetVersion;
-      break;
-    case C::_cmApplicReset1:
-      StartStep(C::_cmApplicReset2, M::_mtr07_GetActual);
-      break;
+    case C::_cmSelectDeviceID1: s.Select_SEQ = C::_cmApplicReset; break;
+    case C::_cmInstallSlave1: StartRegion(C::_cmWriteMemory, kRegionConfig); break;
+    case C::_cmInstallSlave4: s.Select_SEQ = C::_cmApplicReset4; break;
+    case C::_cmInstallSlave5: s.Select_SEQ = C::_cmReadLog; break;
+    case C::_cmApplicReset: s.Select_SEQ = C::_cmGetVersion; break;
+    case C::_cmApplicReset1: StartStep(C::_cmApplicReset2, M::_mtr07_GetActual); break;
     case C::_cmApplicReset2:
     case C::_cmApplicReset3:
     case C::_cmGetVersion:
     case C::_cmReadLog:
-    case C::_cmReadArchive:
-      s.Select_SEQ = C::_cmRequestData;
-      break;
-    case C::_cmApplicReset4:
-      s.Select_SEQ = C::_cmReadArchive;
-      break;
+    case C::_cmReadArchive: s.Select_SEQ = C::_cmRequestData; break;
+    case C::_cmApplicReset4: s.Select_SEQ = C::_cmReadArchive; break;
     case C::_cmRequestData:
       // E5h alone: the meter has no data for us. Behind an echo the buffer is longer, and the
       // request simply goes out again.
@@ -254,20 +230,11 @@ std::int32_t TProtocolEngine::TakeAcknowledgement() {
       SetWorkValue(0);
       StopExchange();
       break;
-    case C::_cmSetDateTime:
-      StartStep(C::_cmInstallSlave1, M::_mtr07_R1_max);
-      break;
-    case C::_cmSetDateTime1:
-      ReadConfiguration();
-      break;
-    case C::_cmSetMBusAddress:
-      StopExchange();
-      break;
-    case C::_cmWriteMemory:
-      MemoryWriteProgress();
-      break;
-    default:
-      break;
+    case C::_cmSetDateTime: StartStep(C::_cmInstallSlave1, M::_mtr07_R1_max); break;
+    case C::_cmSetDateTime1: ReadConfiguration(); break;
+    case C::_cmSetMBusAddress: StopExchange(); break;
+    case C::_cmWriteMemory: MemoryWriteProgress(); break;
+    default: break;
   }
   return 1;
 }
@@ -294,14 +261,9 @@ void TProtocolEngine::MemoryWriteProgress() {
       break;
     case M::_mtr07_UserConfig12:
     case M::_mtr07_UserMeniu:
-    case M::_mtr07_Qx:
-      ReadConfiguration();
-      break;
-    case M::_mtr07_R1_max:
-      StartRegion(C::_cmWriteMemory, kRegionCoef);
-      break;
-    default:
-      break;
+    case M::_mtr07_Qx: ReadConfiguration(); break;
+    case M::_mtr07_R1_max: StartRegion(C::_cmWriteMemory, kRegionCoef); break;
+    default: break;
   }
 }
 
@@ -309,25 +271,20 @@ void TProtocolEngine::ModeCheck() {
   ExchangeState& s = state_;
   std::int32_t required = 0;
   switch (s.CommnadType) {
-    case T::ct_WriteConfiguration:
-      required = 0x22;
-      break;
+    case T::ct_WriteConfiguration: required = 0x22; break;
     case T::ct_DeviceID:
     case T::ct_WriteUserConfiguration:
-    case T::ct_WriteUserMenu:
-      required = 0x26;
-      break;
+    case T::ct_WriteUserMenu: required = 0x26; break;
     case T::ct_SetPulse1Value:
     case T::ct_SetPulse2Value:
       required = CurrentImage().FirmwareVersion() >= kFirmware17042702 ? 0x26 : 0x22;
       break;
-    default:
-      break;
+    default: break;
   }
   if (required != 0 && (s.DeviceJumper & required) == 0) {
     StopExchange();
-    const auto text = required == 0x22 ? kTextCheckManufacturerJumper
-                                       : kTextCheckManufacturerOrTestJumper;
+    const auto text =
+        required == 0x22 ? kTextCheckManufacturerJumper : kTextCheckManufacturerOrTestJumper;
     const MsgResult answer =
         host_.GetDialogs().Message(std::string(text), MsgIcon::Warning, MsgButtons::YesNo);
     if (answer == MsgResult::No) return;
@@ -341,14 +298,10 @@ void TProtocolEngine::ModeCheck() {
 // The action after a passed mode check; false when it could not start its follow-up.
 bool TProtocolEngine::RunCheckedAction() {
   switch (state_.CommnadType) {
-    case T::ct_WriteConfiguration:
-      return DoWriteConfiguration();
-    case T::ct_DeviceID:
-      return SetDeviceID();
-    case T::ct_SetPulse1Value:
-      return SetPuseValue1();
-    case T::ct_SetPulse2Value:
-      return SetPuseValue2();
+    case T::ct_WriteConfiguration: return DoWriteConfiguration();
+    case T::ct_DeviceID: return SetDeviceID();
+    case T::ct_SetPulse1Value: return SetPuseValue1();
+    case T::ct_SetPulse2Value: return SetPuseValue2();
     case T::ct_WriteUserConfiguration:
       if (!host_.CollectUserConfiguration()) return false;
       ProgressStart(32);
@@ -360,9 +313,7 @@ bool TProtocolEngine::RunCheckedAction() {
       ProgressStart(15);
       return StartRegion(C::_cmWriteMemory, kRegionUserMenu);
     }
-    case T::ct_CheckJumper:
-      ProgressStart(748);
-      return StartRegion(C::_cmReadMemory, kRegionConfig);
+    case T::ct_CheckJumper: ProgressStart(748); return StartRegion(C::_cmReadMemory, kRegionConfig);
     default:  // ct_GetCredits, ct_Stop and the values no operation uses
       StopExchange();
       return true;

@@ -13,13 +13,12 @@ using C = TMBUS_Commands;
 
 constexpr std::array<std::uint8_t, kPulseUnitCount> kPulseVIF = {0x10, 0x11, 0x12, 0x13, 0x14,
                                                                  0x15, 0x16, 0x17, 0x00, 0x01};
-constexpr std::array<double, kPulseUnitCount> kPulseFactor = {0.000001, 0.00001, 0.0001, 0.001,
-                                                              0.01,     0.1,     1,      1,
-                                                              0.001,    0.01};
+constexpr std::array<double, kPulseUnitCount> kPulseFactor = {
+    0.000001, 0.00001, 0.0001, 0.001, 0.01, 0.1, 1, 1, 0.001, 0.01};
 
 // Application-reset subcode by archive kind; the first kind ("Current data") sends none.
 constexpr std::array<std::uint8_t, kArchiveKindCount> kArchiveSubcode = {0x00, 0x60, 0x30,
-                                                                        0x40, 0x20, 0x00};
+                                                                         0x40, 0x20, 0x00};
 
 std::string Trim(const std::string& text) {
   const auto first = text.find_first_not_of(" \t");

@@ -26,10 +26,10 @@ namespace nord5 {
 inline constexpr std::uint32_t kMemoryChunk = 64;
 
 // Wait times of the sequencer, in milliseconds of silence on the line.
-inline constexpr std::uint32_t kWaitStep = 100;         // before the next step
-inline constexpr std::uint32_t kWaitAnswer = 1000;      // for an answer
+inline constexpr std::uint32_t kWaitStep = 100;          // before the next step
+inline constexpr std::uint32_t kWaitAnswer = 1000;       // for an answer
 inline constexpr std::uint32_t kWaitWriteAnswer = 3000;  // for a memory-write answer
-inline constexpr std::uint32_t kWaitAfterWrite = 300;   // after a memory-write acknowledgement
+inline constexpr std::uint32_t kWaitAfterWrite = 300;    // after a memory-write acknowledgement
 
 // How the meter is addressed: by its primary address ("MBus addr.:") or by its identification
 // number through a selection telegram ("Device ID  :").
@@ -41,20 +41,20 @@ inline constexpr int kArchiveKindCount = 6;  // "Current data" .. "Sensors"
 // The plain inputs of the builder beside the exchange state.
 struct TelegramInputs {
   AddressMode Mode = AddressMode::Primary;
-  std::string AddressText;       // address box: decimal primary address or 8 hex digits
-  int ArchiveKind = 0;           // index in the archive kind list
-  int PulseUnit1 = 0;            // unit index of pulse channel 1 (pio_vif1)
-  int PulseUnit2 = 0;            // unit index of pulse channel 2 (pio_vif2)
-  int TimeCorrection = 0;        // DeviceTimeCorection: 0 none, 1 local time, 2 CET
-  int MBusAddrType = 0;          // primary-address rule, 0..4
-  std::uint8_t CfgMBusAddress = 0;      // primary-address byte of the image (10E5h)
+  std::string AddressText;               // address box: decimal primary address or 8 hex digits
+  int ArchiveKind = 0;                   // index in the archive kind list
+  int PulseUnit1 = 0;                    // unit index of pulse channel 1 (pio_vif1)
+  int PulseUnit2 = 0;                    // unit index of pulse channel 2 (pio_vif2)
+  int TimeCorrection = 0;                // DeviceTimeCorection: 0 none, 1 local time, 2 CET
+  int MBusAddrType = 0;                  // primary-address rule, 0..4
+  std::uint8_t CfgMBusAddress = 0;       // primary-address byte of the image (10E5h)
   std::uint8_t CfgFabricationFirst = 0;  // first byte of the fabrication number (10DCh)
-  std::uint32_t WorkValue = 0;   // first word of the scratch buffer
+  std::uint32_t WorkValue = 0;           // first word of the scratch buffer
 };
 
 // What a build produced beside the bytes in OBuffer/OutSize.
 struct BuiltTelegram {
-  bool Ok = true;                  // false: the secondary address text is not hexadecimal
+  bool Ok = true;                   // false: the secondary address text is not hexadecimal
   std::vector<std::uint8_t> Bytes;  // copy of OBuffer[0 .. OutSize)
   std::uint32_t WaitMs = kWaitAnswer;
   std::optional<std::string> Status;  // first status panel, when the step names one
@@ -87,8 +87,8 @@ DateTime DeviceTime(int mode, const Clock& clock);
 
 // Pulse channel units by list index: the VIF byte sent and the unit factor of one count.
 inline constexpr int kPulseUnitCount = 10;
-std::uint8_t PulseUnitVIF(int index);     // 0 for an index outside the list
-double PulseUnitFactor(int index);        // 0 for an index outside the list
+std::uint8_t PulseUnitVIF(int index);  // 0 for an index outside the list
+double PulseUnitFactor(int index);     // 0 for an index outside the list
 
 // The primary address sent by _cmSetMBusAddress under rule `mbus_addr_type` (MBusAddrType).
 std::uint8_t PrimaryAddressByRule(int mbus_addr_type, std::uint8_t cfg_mbus_address,

@@ -37,72 +37,158 @@ TEST(BuildTelegram, BytesStatusAndWaitOfEachStep) {
 
   const std::vector<BuildCase> cases = {
       {"link initialisation to 5",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmInstallSlave; in = Primary("5"); },
-       {0x10, 0x40, 0x05, 0x45, 0x16}, "Init communication", 1000},
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmInstallSlave;
+         in = Primary("5");
+       },
+       {0x10, 0x40, 0x05, 0x45, 0x16},
+       "Init communication",
+       1000},
       {"text that is not a number addresses 254",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmInstallSlave4; in = Primary("x1"); },
-       {0x10, 0x40, 0xFE, 0x3E, 0x16}, "Init communication", 1000},
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmInstallSlave4;
+         in = Primary("x1");
+       },
+       {0x10, 0x40, 0xFE, 0x3E, 0x16},
+       "Init communication",
+       1000},
       {"REQ_UD2 with 7B",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmRequestData; s.DataIdx = 0x7B; in = Primary("254"); },
-       {0x10, 0x7B, 0xFE, 0x79, 0x16}, "Request data", 1000},
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmRequestData;
+         s.DataIdx = 0x7B;
+         in = Primary("254");
+       },
+       {0x10, 0x7B, 0xFE, 0x79, 0x16},
+       "Request data",
+       1000},
       {"REQ_UD2 with 5B",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmRequestData; s.DataIdx = 0x5B; in = Primary("254"); },
-       {0x10, 0x5B, 0xFE, 0x59, 0x16}, "Request data", 1000},
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmRequestData;
+         s.DataIdx = 0x5B;
+         in = Primary("254");
+       },
+       {0x10, 0x5B, 0xFE, 0x59, 0x16},
+       "Request data",
+       1000},
       {"application reset",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmApplicReset; in = Primary("254"); },
-       {0x68, 0x03, 0x03, 0x68, 0x73, 0xFE, 0x50, 0xC1, 0x16}, "Reset application", 1000},
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmApplicReset;
+         in = Primary("254");
+       },
+       {0x68, 0x03, 0x03, 0x68, 0x73, 0xFE, 0x50, 0xC1, 0x16},
+       "Reset application",
+       1000},
       {"application reset 50h",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmApplicReset2; in = Primary("254"); },
-       {0x68, 0x04, 0x04, 0x68, 0x73, 0xFE, 0x50, 0x50, 0x11, 0x16}, "Set day data", 1000},
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmApplicReset2;
+         in = Primary("254");
+       },
+       {0x68, 0x04, 0x04, 0x68, 0x73, 0xFE, 0x50, 0x50, 0x11, 0x16},
+       "Set day data",
+       1000},
       {"archive reset, days",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmApplicReset4; in = Primary("1"); in.ArchiveKind = 2; },
-       {0x68, 0x04, 0x04, 0x68, 0x73, 0x01, 0x50, 0x30, 0xF4, 0x16}, "Reset application", 1000},
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmApplicReset4;
+         in = Primary("1");
+         in.ArchiveKind = 2;
+       },
+       {0x68, 0x04, 0x04, 0x68, 0x73, 0x01, 0x50, 0x30, 0xF4, 0x16},
+       "Reset application",
+       1000},
       {"archive reset, current data has no subcode",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmApplicReset4; in = Primary("1"); in.ArchiveKind = 0; },
-       {0x68, 0x03, 0x03, 0x68, 0x73, 0x01, 0x50, 0xC4, 0x16}, "Reset application", 1000},
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmApplicReset4;
+         in = Primary("1");
+         in.ArchiveKind = 0;
+       },
+       {0x68, 0x03, 0x03, 0x68, 0x73, 0x01, 0x50, 0xC4, 0x16},
+       "Reset application",
+       1000},
       {"version selection to 0",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmGetVersion; in = Primary("0"); },
-       {0x68, 0x06, 0x06, 0x68, 0x73, 0x00, 0x51, 0x08, 0xFF, 0x0E, 0xD9, 0x16}, "Read device version", 1000},
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmGetVersion;
+         in = Primary("0");
+       },
+       {0x68, 0x06, 0x06, 0x68, 0x73, 0x00, 0x51, 0x08, 0xFF, 0x0E, 0xD9, 0x16},
+       "Read device version",
+       1000},
       {"selection of 12345678",
        [](ExchangeState& s, TelegramInputs& in) {
          s.Command_SEQ = C::_cmInstallSlave;
          in.Mode = AddressMode::Secondary;
          in.AddressText = "12345678";
        },
-       {0x68, 0x0B, 0x0B, 0x68, 0x73, 0xFD, 0x52, 0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, 0xD2, 0x16},
-       std::nullopt, 1000},
+       {0x68, 0x0B, 0x0B, 0x68, 0x73, 0xFD, 0x52, 0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF,
+        0xD2, 0x16},
+       std::nullopt,
+       1000},
       {"other link initialisations reset the selected slave",
        [](ExchangeState& s, TelegramInputs& in) {
          s.Command_SEQ = C::_cmInstallSlave5;
          in.Mode = AddressMode::Secondary;
          in.AddressText = "12345678";
        },
-       {0x68, 0x03, 0x03, 0x68, 0x73, 0xFD, 0x50, 0xC0, 0x16}, "Reset application", 1000},
+       {0x68, 0x03, 0x03, 0x68, 0x73, 0xFD, 0x50, 0xC0, 0x16},
+       "Reset application",
+       1000},
       {"five logged records",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmReadLog; in = Primary("1"); },
-       {0x68, 0x0F, 0x0F, 0x68, 0x53, 0x01, 0x51, 0x08, 0xFF, 0x05, 0x08, 0xFF, 0x06, 0x08, 0x5B, 0x08,
-        0x5F, 0x08, 0x63, 0xF3, 0x16},
-       std::nullopt, 1000},
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmReadLog;
+         in = Primary("1");
+       },
+       {0x68, 0x0F, 0x0F, 0x68, 0x53, 0x01, 0x51, 0x08, 0xFF, 0x05, 0x08,
+        0xFF, 0x06, 0x08, 0x5B, 0x08, 0x5F, 0x08, 0x63, 0xF3, 0x16},
+       std::nullopt,
+       1000},
       {"identification 87654321",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmSetDeviceID; in = Primary("1"); in.WorkValue = 0x87654321; },
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmSetDeviceID;
+         in = Primary("1");
+         in.WorkValue = 0x87654321;
+       },
        {0x68, 0x09, 0x09, 0x68, 0x53, 0x01, 0x51, 0x0C, 0x79, 0x21, 0x43, 0x65, 0x87, 0x7A, 0x16},
-       std::nullopt, 1000},
+       std::nullopt,
+       1000},
       {"pulse 1 start value 1250 in unit 4 (VIF 14h)",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmSetPulseValue1; in = Primary("1"); in.PulseUnit1 = 4; in.WorkValue = 1250; },
-       {0x68, 0x0A, 0x0A, 0x68, 0x53, 0x01, 0x51, 0x84, 0x40, 0x14, 0xE2, 0x04, 0x00, 0x00, 0x63, 0x16},
-       "Set start value", 1000},
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmSetPulseValue1;
+         in = Primary("1");
+         in.PulseUnit1 = 4;
+         in.WorkValue = 1250;
+       },
+       {0x68, 0x0A, 0x0A, 0x68, 0x53, 0x01, 0x51, 0x84, 0x40, 0x14, 0xE2, 0x04, 0x00, 0x00, 0x63,
+        0x16},
+       "Set start value",
+       1000},
       {"pulse 2 start value in unit 8 (VIF 00h), subunit 2",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmSetPulseValue2; in = Primary("1"); in.PulseUnit2 = 8; in.WorkValue = 7; },
-       {0x68, 0x0B, 0x0B, 0x68, 0x53, 0x01, 0x51, 0x84, 0x80, 0x40, 0x00, 0x07, 0x00, 0x00, 0x00, 0xF0, 0x16},
-       "Set start value", 1000},
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmSetPulseValue2;
+         in = Primary("1");
+         in.PulseUnit2 = 8;
+         in.WorkValue = 7;
+       },
+       {0x68, 0x0B, 0x0B, 0x68, 0x53, 0x01, 0x51, 0x84, 0x80, 0x40, 0x00, 0x07, 0x00, 0x00, 0x00,
+        0xF0, 0x16},
+       "Set start value",
+       1000},
       {"local time 2024-03-15 13:45",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmSetDateTime; in = Primary("1"); in.TimeCorrection = 1; },
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmSetDateTime;
+         in = Primary("1");
+         in.TimeCorrection = 1;
+       },
        {0x68, 0x09, 0x09, 0x68, 0x53, 0x01, 0x51, 0x04, 0x6D, 0x2D, 0x0D, 0x0F, 0x33, 0x92, 0x16},
-       "Set device time", 1000},
+       "Set device time",
+       1000},
       {"CET is UTC plus one hour (12:45 UTC sends 13:45)",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmSetDateTime1; in = Primary("1"); in.TimeCorrection = 2; },
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmSetDateTime1;
+         in = Primary("1");
+         in.TimeCorrection = 2;
+       },
        {0x68, 0x09, 0x09, 0x68, 0x53, 0x01, 0x51, 0x04, 0x6D, 0x2D, 0x0D, 0x0F, 0x33, 0x92, 0x16},
-       "Set device time", 1000},
+       "Set device time",
+       1000},
       {"primary address by the last two ID digits (BCD 42h sends 42)",
        [](ExchangeState& s, TelegramInputs& in) {
          s.Command_SEQ = C::_cmSetMBusAddress;
@@ -111,18 +197,28 @@ TEST(BuildTelegram, BytesStatusAndWaitOfEachStep) {
          in.CfgFabricationFirst = 0x42;
          in.CfgMBusAddress = 9;
        },
-       {0x68, 0x06, 0x06, 0x68, 0x73, 0x07, 0x51, 0x01, 0x7A, 42, 0x70, 0x16}, "Set M-Bus address", 1000},
+       {0x68, 0x06, 0x06, 0x68, 0x73, 0x07, 0x51, 0x01, 0x7A, 42, 0x70, 0x16},
+       "Set M-Bus address",
+       1000},
       {"archive selection of two selectors",
        [](ExchangeState& s, TelegramInputs& in) {
          s.Command_SEQ = C::_cmReadArchive;
          s.ExtCommands = {&quantity};
          in = Primary("1");
        },
-       {0x68, 0x0A, 0x0A, 0x68, 0x73, 0x01, 0x51, 0xC8, 0x0F, 0x6D, 0xC8, 0xFF, 0x7F, 0x06, 0x55, 0x16},
-       "Read archive", 1000},
+       {0x68, 0x0A, 0x0A, 0x68, 0x73, 0x01, 0x51, 0xC8, 0x0F, 0x6D, 0xC8, 0xFF, 0x7F, 0x06, 0x55,
+        0x16},
+       "Read archive",
+       1000},
       {"archive readout with nothing selected asks for data",
-       [](ExchangeState& s, TelegramInputs& in) { s.Command_SEQ = C::_cmReadArchive; s.DataIdx = 0x5B; in = Primary("1"); },
-       {0x10, 0x5B, 0x01, 0x5C, 0x16}, "Request data", 1000},
+       [](ExchangeState& s, TelegramInputs& in) {
+         s.Command_SEQ = C::_cmReadArchive;
+         s.DataIdx = 0x5B;
+         in = Primary("1");
+       },
+       {0x10, 0x5B, 0x01, 0x5C, 0x16},
+       "Request data",
+       1000},
       {"memory read, first chunk of the configuration block",
        [](ExchangeState& s, TelegramInputs& in) {
          s.Command_SEQ = C::_cmReadMemory;
@@ -130,8 +226,10 @@ TEST(BuildTelegram, BytesStatusAndWaitOfEachStep) {
          s.MemorySize = 256;
          in = Primary("254");
        },
-       {0x68, 0x0A, 0x0A, 0x68, 0x73, 0xFE, 0xA1, 0x0F, 0x00, 0x40, 0x00, 0x10, 0x00, 0x00, 0x71, 0x16},
-       "Reading RAM @1000", 1000},
+       {0x68, 0x0A, 0x0A, 0x68, 0x73, 0xFE, 0xA1, 0x0F, 0x00, 0x40, 0x00, 0x10, 0x00, 0x00, 0x71,
+        0x16},
+       "Reading RAM @1000",
+       1000},
       {"memory read, last 38 bytes of the calibration block",
        [](ExchangeState& s, TelegramInputs& in) {
          s.Command_SEQ = C::_cmReadMemory;
@@ -140,8 +238,10 @@ TEST(BuildTelegram, BytesStatusAndWaitOfEachStep) {
          s.MemoryIndex = 448;
          in = Primary("254");
        },
-       {0x68, 0x0A, 0x0A, 0x68, 0x73, 0xFE, 0xA1, 0x0F, 0x00, 0x26, 0xC0, 0xFD, 0x00, 0x00, 0x04, 0x16},
-       "Reading RAM @FDC0", 1000},
+       {0x68, 0x0A, 0x0A, 0x68, 0x73, 0xFE, 0xA1, 0x0F, 0x00, 0x26, 0xC0, 0xFD, 0x00, 0x00, 0x04,
+        0x16},
+       "Reading RAM @FDC0",
+       1000},
       {"memory write of 34 12 at 10B8h to 1",
        [](ExchangeState& s, TelegramInputs& in) {
          s.Command_SEQ = C::_cmWriteMemory;
@@ -150,8 +250,10 @@ TEST(BuildTelegram, BytesStatusAndWaitOfEachStep) {
          s.MemPointer = chunk;
          in = Primary("1");
        },
-       {0x68, 0x0B, 0x0B, 0x68, 0x53, 0x01, 0xA2, 0x0F, 0x00, 0xB8, 0x10, 0x00, 0x00, 0x34, 0x12, 0x13, 0x16},
-       "Write RAM @10B8", 3000},
+       {0x68, 0x0B, 0x0B, 0x68, 0x53, 0x01, 0xA2, 0x0F, 0x00, 0xB8, 0x10, 0x00, 0x00, 0x34, 0x12,
+        0x13, 0x16},
+       "Write RAM @10B8",
+       3000},
   };
   ManualClock clock;  // local 2024-03-15 13:45, UTC 12:45
   for (const auto& c : cases) {
@@ -216,8 +318,16 @@ TEST(BuildTelegram, MemoryTransfersSplitIntoChunksAndCountProgressOnce) {
   };
   const std::vector<Case> cases = {
       {0x1000, 256, {{0x1000, 64}, {0x1040, 64}, {0x1080, 64}, {0x10C0, 64}}},
-      {0xFC00, 486, {{0xFC00, 64}, {0xFC40, 64}, {0xFC80, 64}, {0xFCC0, 64}, {0xFD00, 64},
-                     {0xFD40, 64}, {0xFD80, 64}, {0xFDC0, 38}}},
+      {0xFC00,
+       486,
+       {{0xFC00, 64},
+        {0xFC40, 64},
+        {0xFC80, 64},
+        {0xFCC0, 64},
+        {0xFD00, 64},
+        {0xFD40, 64},
+        {0xFD80, 64},
+        {0xFDC0, 38}}},
   };
   for (const auto& c : cases) {
     ExchangeState s;
@@ -228,7 +338,8 @@ TEST(BuildTelegram, MemoryTransfersSplitIntoChunksAndCountProgressOnce) {
       s.AskRepeat = 0;
       auto built = BuildTelegram(s, Primary("1"), clock);
       EXPECT_EQ(built.Bytes[9], n);
-      EXPECT_EQ(built.Bytes[10] | built.Bytes[11] << 8 | built.Bytes[12] << 16, static_cast<int>(address));
+      EXPECT_EQ(built.Bytes[10] | built.Bytes[11] << 8 | built.Bytes[12] << 16,
+                static_cast<int>(address));
       EXPECT_EQ(built.ProgressAdvance, n);
       built = BuildTelegram(s, Primary("1"), clock);  // a repeat
       EXPECT_EQ(built.ProgressAdvance, 0);
