@@ -207,7 +207,7 @@ std::string Render(std::string_view s, const SectionLayout& l, const Decimal& d,
   };
   // Integer digits that have no placeholder of their own go before the first one.
   auto put_extra = [&]() {
-    if (extra_done) return;
+    if (extra_done || l.digit_count == 0) return;  // a pattern without digits shows none
     extra_done = true;
     for (int i = 0; i < int_len - int_places; ++i)
       put_int_digit(int_digits[static_cast<std::size_t>(i)], int_len - i);
@@ -270,7 +270,6 @@ std::string Render(std::string_view s, const SectionLayout& l, const Decimal& d,
       out.push_back(c);
     }
   }
-  put_extra();
   return out;
 }
 
