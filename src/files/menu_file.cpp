@@ -1,8 +1,9 @@
 #include "files/menu_file.h"
 
 // The char interface keeps the bytes as they are; the generic converter needs a header Debian
-// does not ship.
+// does not ship. The Debian header keeps the template bodies behind SI_IMPLEMENTATION.
 #define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 #include <sys/stat.h>
 
