@@ -1,6 +1,7 @@
 // nord5-meter-sim: a virtual NORD5 meter behind a pseudo-terminal. It prints the port (the slave
 // side, /dev/pts/N) as its first line, publishes it as a virtual port for the configurator's port
 // list while it runs, and answers whatever a master writes there.
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -28,6 +29,8 @@ using nord5::SystemClock;
 using namespace nord5::sim;
 
 int g_signal_pipe[2] = {-1, -1};
+constexpr std::size_t kMaxUnsent = 65536;
+constexpr char kLinkPrefix[] = "nord5-meter-";
 
 void OnSignal(int) {
   const char c = 1;
@@ -79,7 +82,35 @@ bool MakeFolder(const std::string& folder, std::string& error) {
       }
     }
   }
+  // The folder may lie in a shared temporary directory: it must be our own directory.
+  struct stat st {};
+  std::string dir = folder;
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) {
+    error = dir + " is not a directory of this user";
+    return false;
+  }
   return true;
+}
+
+// Links left behind by simulators that were killed: named nord5-meter-PID with no such process.
+void RemoveStaleLinks(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  const std::string prefix = kLinkPrefix;
+  while (const dirent* e = readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name.rfind(prefix, 0) != 0) continue;
+    const std::string digits = name.substr(prefix.size());
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    const long pid = std::strtol(digits.c_str(), nullptr, 10);
+    struct stat st {};
+    const std::string path = folder + name;
+    if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH &&
+        lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+      unlink(path.c_str());
+  }
+  closedir(dir);
 }
 
 void Trace(bool incoming, const Bytes& t) {
@@ -112,8 +143,9 @@ int Run(const SimProgramOptions& options) {
   std::string error;
   PublishedLink published, extra;
   const std::string folder = nord5::VirtualPortsFolder();
-  if (!MakeFolder(folder, error) ||
-      !published.Create(folder + "nord5-meter-" + std::to_string(getpid()), port, error) ||
+  if (MakeFolder(folder, error)) RemoveStaleLinks(folder);
+  if (!error.empty() ||
+      !published.Create(folder + kLinkPrefix + std::to_string(getpid()), port, error) ||
       (!options.link.empty() && !extra.Create(options.link, port, error))) {
     std::fprintf(stderr, "nord5-meter-sim: %s\n", error.c_str());
     return 1;
@@ -133,6 +165,9 @@ int Run(const SimProgramOptions& options) {
     std::uint8_t ready[512];
     const std::size_t n = line.Take(ready, sizeof ready);
     if (n > 0 && peer) unsent.insert(unsent.end(), ready, ready + n);
+    // A master that writes and never reads must not make the meter hoard its answers.
+    if (unsent.size() > kMaxUnsent)
+      unsent.erase(unsent.begin(), unsent.end() - static_cast<std::ptrdiff_t>(kMaxUnsent));
     while (!unsent.empty()) {
       const ssize_t w = write(master, unsent.data(), unsent.size());
       if (w > 0) {

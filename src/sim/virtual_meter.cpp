@@ -202,7 +202,8 @@ std::uint8_t VirtualMeter::PulseVif(int channel) const {
 
 double VirtualMeter::PulseBase(int channel, double running_s) const {
   const PulseCounter& p = pulses_[channel == 1 ? 0 : 1];
-  return p.base + p.rate_per_hour * std::max(0.0, running_s - p.at_running_s) / 3600.0;
+  // Also before the start value was set: the archives look back in time.
+  return std::max(0.0, p.base + p.rate_per_hour * (running_s - p.at_running_s) / 3600.0);
 }
 
 std::int64_t VirtualMeter::PulseValue(int channel) const {
@@ -235,7 +236,7 @@ VirtualMeter::Snapshot VirtualMeter::ValuesAt(std::int64_t t, std::int64_t from,
   s.tariff2_kwh = std::max(0.0, 3456.0 + 0.2 * hours);
   s.volume_l = std::max(0.0, 9876543.0 + 100.0 * hours);
   for (int ch = 1; ch <= 2; ++ch)
-    s.pulse[ch - 1] = std::llround(std::max(0.0, PulseBase(ch, run)) / VifFactor(PulseVif(ch)));
+    s.pulse[ch - 1] = std::llround(PulseBase(ch, run) / VifFactor(PulseVif(ch)));
   s.on_time_s = std::max<std::int64_t>(0, 71234567 + static_cast<std::int64_t>(run));
   s.error_free_s = std::max<std::int64_t>(0, s.on_time_s - 3 * kDay - 1234);
   s.error_s = (MeterSeconds() - static_cast<std::int64_t>(RunningSeconds())) - 9 * kDay - 20700;

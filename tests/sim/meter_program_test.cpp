@@ -65,6 +65,13 @@ class MeterProgram : public ::testing::Test {
     char dir[] = "/tmp/nord5-sim-test-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     runtime_ = dir;
+    // A link left by a simulator that was killed (its process is gone) is cleared at start.
+    ASSERT_EQ(mkdir((runtime_ + "/nord5-ports").c_str(), 0700), 0);
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    stale_ = runtime_ + "/nord5-ports/nord5-meter-" + std::to_string(gone);
+    ASSERT_EQ(symlink("/dev/pts/999", stale_.c_str()), 0);
     int out[2];
     ASSERT_EQ(pipe(out), 0);
     pid_ = fork();
@@ -92,6 +99,7 @@ class MeterProgram : public ::testing::Test {
     }
     if (fd_ >= 0) close(fd_);
     if (out_ >= 0) close(out_);
+    unlink(stale_.c_str());
     rmdir((runtime_ + "/nord5-ports").c_str());
     rmdir(runtime_.c_str());
   }
@@ -121,7 +129,7 @@ class MeterProgram : public ::testing::Test {
     return runtime_ + "/nord5-ports/nord5-meter-" + std::to_string(pid_);
   }
 
-  std::string runtime_, port_;
+  std::string runtime_, port_, stale_;
   pid_t pid_ = -1;
   int out_ = -1, fd_ = -1;
 };
@@ -131,6 +139,8 @@ TEST_F(MeterProgram, AnswersAPlainMasterAndRemovesItsLinkOnSigterm) {
   char target[256] = {};
   ASSERT_GT(readlink(LinkPath().c_str(), target, sizeof target - 1), 0) << LinkPath();
   EXPECT_EQ(std::string(target), port_);
+  struct stat st {};
+  EXPECT_NE(lstat(stale_.c_str(), &st), 0) << "stale link removed";
 
   OpenPort();
   EXPECT_EQ(Exchange(Hex("10 40 FE 3E 16")), Bytes{0xE5});
@@ -158,7 +168,6 @@ TEST_F(MeterProgram, AnswersAPlainMasterAndRemovesItsLinkOnSigterm) {
   ASSERT_EQ(waitpid(pid_, &status, 0), pid_);
   pid_ = -1;
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  struct stat st {};
   EXPECT_NE(lstat(LinkPath().c_str(), &st), 0) << "the published link is gone";
 }
 
