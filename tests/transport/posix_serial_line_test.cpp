@@ -14,7 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "foundation/clock.h"
+#include "foundation/settings.h"
+#include "foundation/timers.h"
 #include "temp_dir.h"
+#include "transport/comm_port.h"
+#include "transport/port_list.h"
 
 namespace nord5 {
 namespace {
@@ -218,6 +223,46 @@ TEST_F(PtyLineTest, ReadReportsAnErrorWhenTheOtherSideHasGone) {
   EXPECT_EQ(line.Read(buf, sizeof buf), -1);
   line.Close();
   EXPECT_FALSE(line.IsOpen());
+}
+
+// The driver on the real line, woken by the descriptor as the desktop program does it: the M-Bus
+// line format must be accepted by a pseudo-terminal (the virtual meter runs on one).
+TEST_F(PtyLineTest, DriverExchangesATelegramOverThePseudoTerminal) {
+  test::TempDir dir;
+  SetSettingsFileForTesting(dir / "settings.ini");
+  ManualClock clock;
+  ManualTimers timers(clock);
+  PortDiscovery where;
+  where.SysTtyRoot = dir / "none";
+  where.WithVirtualPorts = false;
+  auto list = std::make_unique<TPortList>(where);
+  list->AddExtraPort(slave_path_);
+  {
+    TCommPort port(clock, timers, PosixSerialLineFactory(), std::move(list));
+    port.SetPort(slave_path_);
+    port.SetTickMode(TCommPort::TickMode::OnDemand);
+    std::vector<std::uint8_t> received;
+    port.SetCommEvent([&](TCommPort&, const std::uint8_t* d, std::size_t n) {
+      received.insert(received.end(), d, d + n);
+      return 0;
+    });
+    ASSERT_TRUE(port.Open());
+    ASSERT_GE(port.PollFd(), 0);
+
+    const std::vector<std::uint8_t> snd_nke = {0x10, 0x40, 0xFE, 0x3E, 0x16};
+    ASSERT_TRUE(port.OutPort(snd_nke.data(), snd_nke.size()));
+    EXPECT_EQ(ReadMaster(snd_nke.size()), snd_nke);
+
+    const std::uint8_t ack = 0xE5;
+    ASSERT_EQ(::write(master_, &ack, 1), 1);
+    ASSERT_TRUE(WaitReadable(port.PollFd()));
+    port.Tick();
+    EXPECT_EQ(received, std::vector<std::uint8_t>{0xE5});
+
+    port.Close();
+    EXPECT_EQ(port.PollFd(), -1);
+  }
+  SetSettingsFileForTesting("");
 }
 
 }  // namespace

@@ -233,4 +233,8 @@ long PosixSerialLine::Read(std::uint8_t* data, std::size_t capacity) {
 
 std::unique_ptr<SerialLine> CreatePosixSerialLine() { return std::make_unique<PosixSerialLine>(); }
 
+SerialLineFactory PosixSerialLineFactory() {
+  return [](const std::string&) { return CreatePosixSerialLine(); };
+}
+
 }  // namespace nord5

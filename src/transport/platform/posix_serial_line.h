@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "transport/comm_port.h"
 #include "transport/serial_line.h"
 
 namespace nord5 {
@@ -56,5 +57,8 @@ class PosixSerialLine final : public SerialLine {
 };
 
 std::unique_ptr<SerialLine> CreatePosixSerialLine();
+// The driver's factory for device paths: a PosixSerialLine for every name. The desktop program
+// wraps it to serve names of its own (an in-memory "Virtual meter") first.
+SerialLineFactory PosixSerialLineFactory();
 
 }  // namespace nord5
