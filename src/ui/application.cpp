@@ -9,34 +9,46 @@
 #include "foundation/utils.h"
 #include "ui/main_window.h"
 #include "ui/single_instance.h"
+#include "ui/widgets.h"
 #include "ui/window_texts.h"
+#include "ui/window_host.h"
 
 namespace nord5::ui {
 
-void ScaleFormTo96(QWidget* w) {
-  const int dpi = static_cast<int>(w->logicalDpiX());
-  const int p = ScaleFormTo96Percent(dpi);
-  if (p == 100) return;
-  QFont f = w->font();
-  f.setPointSizeF(f.pointSizeF() * p / 100.0);
-  w->setFont(f);
-}
-
 // For the documentation script and the tests only, never in normal use: NORD5_SCREENSHOT=<png>
-// saves a picture of the window once it is up and ends the program; NORD5_SCREENSHOT_TAB picks
-// the page shown, NORD5_SCREENSHOT_ADVANCED=1 switches advanced mode on first.
-void InstallScreenshotHook(TfmTermuloConfig& window) {
+// saves a picture of the window once it is up and ends the program. NORD5_SCREENSHOT_TAB picks
+// the page shown, NORD5_SCREENSHOT_ADVANCED=1 switches advanced mode on, and
+// NORD5_SCREENSHOT_READ=1 first reads the full configuration from the built-in virtual meter.
+void InstallScreenshotHook(TfmTermuloConfig& window, MainWindowHost& host) {
   const QString path = qEnvironmentVariable("NORD5_SCREENSHOT");
   if (path.isEmpty()) return;
   if (qEnvironmentVariableIntValue("NORD5_SCREENSHOT_ADVANCED") == 1)
     window.Action("caAdvaced")->trigger();
-  bool ok = false;
-  const int tab = qEnvironmentVariableIntValue("NORD5_SCREENSHOT_TAB", &ok);
-  if (ok) window.Pages().setCurrentIndex(tab);
-  QTimer::singleShot(400, &window, [&window, path] {
-    window.RunStateRules();
-    window.grab().save(path);
-    QApplication::exit(0);
+  const bool read = qEnvironmentVariableIntValue("NORD5_SCREENSHOT_READ") == 1;
+  auto shoot = [&window, path] {
+    bool ok = false;
+    const int tab = qEnvironmentVariableIntValue("NORD5_SCREENSHOT_TAB", &ok);
+    if (ok) window.Pages().setCurrentIndex(tab);
+    QTimer::singleShot(300, &window, [&window, path] {
+      window.RunStateRules();
+      window.grab().save(path);
+      QApplication::exit(0);
+    });
+  };
+  QTimer::singleShot(200, &window, [&window, &host, read, shoot] {
+    if (!read) {
+      shoot();
+      return;
+    }
+    host.Port().SetPort(kVirtualMeterPort);
+    window.Action("caReadConfiguration")->trigger();
+    auto* poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [&host, poll, shoot] {
+      if (host.Engine().Running()) return;
+      poll->stop();
+      shoot();
+    });
+    poll->start(100);
   });
 }
 
@@ -65,10 +77,11 @@ int RunApplication(int argc, char** argv) {
 
   TfmTermuloConfig window;
   ScaleFormTo96(&window);
+  MainWindowHost host(window);
   QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                    &TfmTermuloConfig::BringToFront);
   window.show();
-  InstallScreenshotHook(window);
+  InstallScreenshotHook(window, host);
   return app.exec();
 }
 

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "foundation/settings.h"
+#include "model/form_layout.h"
 #include "ui/input_filters.h"
 #include "ui/qt_form_view.h"
 #include "ui/status_panels.h"
@@ -63,6 +64,7 @@ TfmTermuloConfig::TfmTermuloConfig(QWidget* parent) : QMainWindow(parent) {
   setStatusBar(bar);
 
   form_ = std::make_unique<QtFormView>(this);
+  ApplyDesignState();
   InstallInputFilters();
   SetupAddressBox();
   SetupTimeCorrection();
@@ -97,6 +99,50 @@ TfmTermuloConfig::TfmTermuloConfig(QWidget* parent) : QMainWindow(parent) {
 TfmTermuloConfig::~TfmTermuloConfig() {
   SettingsValue(SettingsMode::Write, "Left", static_cast<int>(pos().x()));
   SettingsValue(SettingsMode::Write, "Top", static_cast<int>(pos().y()));
+}
+
+void TfmTermuloConfig::ApplyDesignState() {
+  // The parameter controls start as the parameter procedures expect them: initial texts, items,
+  // captions, check marks and grid headers come from the model's list of controls.
+  FormView& f = *form_;
+  for (const ControlSpec& c : ParameterControls()) {
+    if (!f.Has(c.name)) continue;
+    switch (f.Kind(c.name)) {
+      case ControlKind::Edit:
+        f.SetText(c.name, c.text);
+        break;
+      case ControlKind::ComboBox:
+        f.SetItems(c.name, c.items);
+        f.SetItemIndex(c.name, c.index);
+        break;
+      case ControlKind::CheckList:
+        f.SetItems(c.name, c.items);
+        break;
+      case ControlKind::CheckBox:
+      case ControlKind::RadioButton:
+        if (!c.text.empty()) f.SetText(c.name, c.text);
+        f.SetChecked(c.name, c.checked);
+        break;
+      case ControlKind::Grid:
+        f.SetColCount(c.name, c.cols);
+        f.SetRowCount(c.name, c.rows);
+        for (std::size_t col = 0; col < c.header_row.size(); ++col)
+          f.SetCell(c.name, static_cast<int>(col), 0, c.header_row[col]);
+        for (std::size_t row = 0; row < c.label_column.size(); ++row)
+          f.SetCell(c.name, 0, static_cast<int>(row), c.label_column[row]);
+        break;
+      case ControlKind::Label:
+      case ControlKind::Button:
+      case ControlKind::Group:
+        if (!c.text.empty()) f.SetText(c.name, c.text);
+        break;
+      default:
+        break;
+    }
+    if (!c.enabled) f.SetEnabled(c.name, false);
+    if (!c.visible) f.SetVisible(c.name, false);
+    if (c.read_only) f.SetReadOnly(c.name, true);
+  }
 }
 
 void TfmTermuloConfig::RebuildTitle() { setWindowTitle(Title()); }

@@ -72,6 +72,7 @@ class TfmTermuloConfig : public QMainWindow {
   QWidget* BuildManufactureTab();
   QWidget* BuildVarmeTab();
   QWidget* BuildArchiveTab();
+  void ApplyDesignState();
   void InstallInputFilters();
   void SetupAddressBox();
   void SetupHelpMenu();

@@ -99,7 +99,6 @@ QWidget* TfmTermuloConfig::BuildActualTab() {
   s.Add(MakeLabel(status, "lbErrorCode", "Error code"), ValueBox(status, "edErrorCode"));
   QLineEdit* id = ValueBox(status, "textActDeviceID", true);
   id->setReadOnly(false);
-  id->setMaxLength(8);
   s.Add(MakeLabel(status, "lbActDeviceID", "Device ID"), id, SetButton(status, "btDeviceID"));
   QLineEdit* addr = ValueBox(status, "textActMBusAddr", true);
   addr->setReadOnly(false);

@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "foundation/form_view.h"
+#include "model/lcd_menu.h"
 
 namespace nord5::ui {
 namespace {
@@ -57,15 +58,12 @@ std::string MeterModeText(const WindowState& s) {
 }
 
 std::optional<bool> MenuItemEnabled(const WindowState& s, int group, int item) {
-  static constexpr int kRuled[4] = {0, 16, 23, 22};
-  static constexpr int kFirstByte[4] = {0, 0, 4, 8};
-  if (group < 1 || group > 3 || item < 1 || item > kRuled[group]) return std::nullopt;
-  const int byte = kFirstByte[group] + (item - 1) / 8;
-  const bool bit = (s.mnf_mask[static_cast<std::size_t>(byte)] >> ((item - 1) % 8)) & 1;
-  bool enabled = !bit;
-  const bool mf = (s.device_jumper & kManufacturerBits) != 0;
-  if (group == 1 && (item == 1 || item == 2 || item == 9)) enabled = enabled && s.advanced && mf;
-  return enabled;
+  for (const MenuItem& m : MenuItems()) {
+    if (m.group != group || m.item != item) continue;
+    return nord5::MenuItemEnabled(m, s.mnf_mask, s.advanced,
+                                  (s.device_jumper & kManufacturerBits) != 0);
+  }
+  return std::nullopt;
 }
 
 RuleResult ComputeStateRules(const WindowState& s) {

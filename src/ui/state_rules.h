@@ -65,8 +65,8 @@ RuleResult ComputeStateRules(const WindowState& s);
 // The mode text of the third status panel.
 std::string MeterModeText(const WindowState& s);
 
-// Whether LCD menu item `item` (1-based) of `group` (1..3) is enabled; nullopt for the items
-// that keep their design-time state.
+// Whether LCD menu item `item` (1-based) of `group` (1..3) is enabled (the items outside the
+// manufacturer mask keep their design-time state); nullopt for an unknown item.
 std::optional<bool> MenuItemEnabled(const WindowState& s, int group, int item);
 
 // The labels and value boxes of the "Actual" tab that follow the configuration-present rule.

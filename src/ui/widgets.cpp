@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QPainter>
 
+#include "foundation/utils.h"
 #include "ui/input_filters.h"
 
 namespace nord5::ui {
@@ -107,6 +108,14 @@ QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
   if (auto* e = qobject_cast<QLineEdit*>(editor); e && grid_->KeyFilterType() >= 0)
     InstallKeyFilter(e, static_cast<ui::KeyFilterKind>(grid_->KeyFilterType()));
   return editor;
+}
+
+void ScaleFormTo96(QWidget* w) {
+  const int p = ScaleFormTo96Percent(static_cast<int>(w->logicalDpiX()));
+  if (p == 100) return;
+  QFont f = w->font();
+  f.setPointSizeF(f.pointSizeF() * p / 100.0);
+  w->setFont(f);
 }
 
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption) {

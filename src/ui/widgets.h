@@ -56,6 +56,9 @@ class GridDelegate : public QStyledItemDelegate {
   StringGrid* grid_;
 };
 
+// Scales a window designed at 96 dpi by 96 / the screen's dpi, so it keeps its proportions.
+void ScaleFormTo96(QWidget* window);
+
 // Factory helpers; `caption` uses the toolkit's "&&" for a literal ampersand.
 QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption);
 QLineEdit* MakeEdit(QWidget* parent, const QString& name, const QString& text,

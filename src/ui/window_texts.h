@@ -24,3 +24,11 @@ QStringList AdvancedGridLabels();
 QStringList MenuItemCaptions(int group);
 
 }  // namespace nord5::ui
+
+namespace nord5::ui {
+
+inline constexpr const char* kCloseAnyway = "Now device communicate. Close program anyway?";
+inline constexpr const char* kLostComPort = "Program lost com port \"%1\"";
+inline constexpr const char* kVirtualMeterPort = "Virtual meter";
+
+}  // namespace nord5::ui

@@ -1,0 +1,342 @@
+#include "ui/window_host.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QSpinBox>
+#include <QTreeWidget>
+#include <span>
+
+#include "files/config_file.h"
+#include "files/menu_file.h"
+#include "foundation/clock.h"
+#include "foundation/meter_image.h"
+#include "foundation/settings.h"
+#include "mbus/decoder.h"
+#include "meterdata/current_data.h"
+#include "model/engine_hooks.h"
+#include "model/parameter_display.h"
+#include "transport/platform/posix_serial_line.h"
+#include "transport/port_list.h"
+#include "transport/usb_notifier.h"
+#include "ui/builtin_meter.h"
+#include "ui/main_window.h"
+#include "ui/options_dialog.h"
+#include "ui/qt_form_view.h"
+#include "ui/state_rules.h"
+#include "ui/status_panels.h"
+#include "ui/window_texts.h"
+
+namespace nord5::ui {
+namespace {
+
+const char* ParityName(TParity p) {
+  switch (p) {
+    case TParity::pr_None: return "None";
+    case TParity::pr_Odd: return "Odd";
+    case TParity::pr_Even: return "Even";
+    case TParity::pr_Mark: return "Mark";
+    case TParity::pr_Space: return "Space";
+  }
+  return "";
+}
+
+int BaudValue(TBaudRate b) {
+  static constexpr int kBauds[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+  const auto i = static_cast<std::size_t>(b);
+  return i < std::size(kBauds) ? kBauds[i] : 0;
+}
+
+const char* StopBitsName(TStopBits s) {
+  switch (s) {
+    case TStopBits::sb_1: return "1";
+    case TStopBits::sb_1_5: return "1.5";
+    case TStopBits::sb_2: return "2";
+  }
+  return "";
+}
+
+SerialLineFactory DefaultFactory(BuiltinMeter& meter) {
+  return [&meter](const std::string& port) -> std::unique_ptr<SerialLine> {
+    if (port == kVirtualMeterPort) return meter.CreateLine();
+    return CreatePosixSerialLine();
+  };
+}
+
+}  // namespace
+
+MainWindowHost::MainWindowHost(TfmTermuloConfig& window, SerialLineFactory factory,
+                               std::unique_ptr<TUSBNotifier> watcher)
+    : QObject(&window), window_(window), timers_(this), dialogs_(&window) {
+  builtin_meter_ = std::make_unique<BuiltinMeter>();
+  auto list = std::make_unique<TPortList>();
+  list->AddExtraPort(kVirtualMeterPort);
+  port_ = std::make_unique<TCommPort>(SystemClock::Instance(), timers_,
+                                      factory ? std::move(factory) : DefaultFactory(*builtin_meter_),
+                                      std::move(list));
+  port_->SetTickMode(TCommPort::TickMode::OnDemand);
+  timers_.after_fire = [this] { WatchLine(); };
+  engine_ = std::make_unique<TProtocolEngine>(*this, *port_, SystemClock::Instance());
+  engine_->Install();
+
+  watcher_ = watcher ? std::move(watcher) : std::make_unique<TUSBNotifier>();
+  watcher_->SetOnUSBArrival([this](TUSBNotifier&) { DeviceChanged(); });
+  watcher_->SetOnUSBRemove([this](TUSBNotifier&) { DeviceChanged(); });
+  if (watcher_->MonitorFd() >= 0) {
+    watcher_notifier_ = new QSocketNotifier(watcher_->MonitorFd(), QSocketNotifier::Read, this);
+    connect(watcher_notifier_, &QSocketNotifier::activated, this, [this] { watcher_->Dispatch(); });
+  }
+
+  window_.state_source = [this](WindowState& s) { FillState(s); };
+  window_.close_guard = [this] { return MayClose(); };
+  ParameterContext ctx = Context();
+  InstallParameterHandlers(ctx);
+  ClearParameterDisplay(ctx);
+  WireActions();
+  window_.RunStateRules();
+}
+
+MainWindowHost::~MainWindowHost() {
+  window_.state_source = nullptr;
+  window_.close_guard = nullptr;
+  timers_.after_fire = nullptr;
+  delete line_notifier_;
+  engine_.reset();
+  port_.reset();
+}
+
+ParameterContext MainWindowHost::Context() {
+  return ParameterContext{window_.Form(), CurrentImage(), GetDialogs(), engine_->State(),
+                          window_.Action("caAdvaced")->isChecked()};
+}
+
+Dialogs& MainWindowHost::GetDialogs() {
+  return dialogs_override_ ? *dialogs_override_ : static_cast<Dialogs&>(dialogs_);
+}
+
+void MainWindowHost::WatchLine() {
+  const int fd = port_->PollFd();
+  if (fd == watched_fd_) return;
+  delete line_notifier_;
+  watched_fd_ = fd;
+  if (fd < 0) return;
+  line_notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+  connect(line_notifier_, &QSocketNotifier::activated, this, [this] {
+    port_->Tick();
+    WatchLine();
+  });
+}
+
+void MainWindowHost::FillState(WindowState& s) {
+  const ExchangeState& st = engine_->State();
+  s.port_open = engine_->Running();
+  s.configuration = st.NoConfiguration;
+  s.device_jumper = static_cast<std::uint32_t>(st.DeviceJumper);
+  s.reading_archives = st.ReadingArchives;
+  s.device_medium = st.DeviceMedium;
+  const MeterImage& img = CurrentImage();
+  s.firmware = img.FirmwareVersion();
+  s.pio_cfg = {img.bytes[188], img.bytes[189]};
+  for (std::size_t i = 0; i < s.mnf_mask.size(); ++i) s.mnf_mask[i] = img.bytes[172 + i];
+  window_.Status().SetText(3, QString::fromStdString(LineText()));
+}
+
+std::string MainWindowHost::LineText() const {
+  return QString("%1[%2,%3,%4]")
+      .arg(QString::fromStdString(port_->Port()))
+      .arg(BaudValue(port_->BaudRate()))
+      .arg(ParityName(port_->Parity()))
+      .arg(StopBitsName(port_->StopBits()))
+      .toStdString();
+}
+
+EngineInputs MainWindowHost::Inputs() {
+  FormView& f = window_.Form();
+  EngineInputs in;
+  in.Mode = window_.AddressModeMBus() ? AddressMode::Primary : AddressMode::Secondary;
+  in.AddressText = window_.AddressText().toStdString();
+  in.ArchiveKind = f.ItemIndex("cbReadData");
+  in.RecordCountText = f.Text("edRecordCount");
+  in.PulseText1 = f.Text("edPulseInput1");
+  in.PulseText2 = f.Text("edPulseInput2");
+  in.PulseUnit1 = f.ItemIndex("pio_vif1");
+  in.PulseUnit2 = f.ItemIndex("pio_vif2");
+  in.TimeCorrection = f.ItemIndex("cbTimeCorrection");
+  in.MBusAddrType = static_cast<int>(SettingsValue(SettingsMode::Read, "MBusAddrType", 0).AsInt());
+  in.DeviceIdText = f.Text("textActDeviceID");
+  in.MBusAddrText = f.Text("textActMBusAddr");
+  in.MemAddrText = f.Text("edAddr");
+  in.MemAddrHex = f.Checked("cbAddrHEX");
+  in.MemBytes = std::atoi(f.Text("spByte").c_str());
+  in.MemValueText = f.Text("edValue");
+  in.MemDataHex = f.Checked("cbDataHEX");
+  in.LoggingChecked = f.Checked("cbLogingData");
+  return in;
+}
+
+void MainWindowHost::SetStatusText(int panel, const std::string& text) {
+  window_.Status().SetText(panel, QString::fromStdString(text));
+}
+
+void MainWindowHost::ShowProgress(bool visible, int value, int max) {
+  StatusPanels& s = window_.Status();
+  if (!visible) {
+    s.ProgressOff();
+    return;
+  }
+  if (!s.InProgress() || s.ProgressMax() != max) s.ProgressStart(max);
+  s.ProgressSet(value);
+}
+
+void MainWindowHost::ShowFirmwareVersion(std::uint32_t version) {
+  window_.Form().SetText("lbDeviceVersion1", std::to_string(version));
+}
+
+void MainWindowHost::DecodeCurrentData(const std::uint8_t* frame, int limit) {
+  DecodeMBusData(std::span<const std::uint8_t>(frame, static_cast<std::size_t>(limit) + 2), limit,
+                 false, CurrentMeterDataHandler(window_.Form()));
+}
+
+void MainWindowHost::DecodeArchiveRecord(const std::uint8_t* frame, int limit) {
+  (void)frame;
+  (void)limit;
+}
+
+void MainWindowHost::ShowCredits(const std::string& optical, const std::string& mbus) {
+  window_.Form().SetText("edOpticalCredits", optical);
+  window_.Form().SetText("edMBusCredits", mbus);
+}
+
+void MainWindowHost::ShowMemoryValue(const std::string& text) {
+  window_.Form().SetText("edValue", text);
+}
+
+void MainWindowHost::FocusDataPages() { window_.Pages().setFocus(); }
+
+void MainWindowHost::ClearConfigurationDisplay() {
+  ParameterContext ctx = Context();
+  ClearParameterDisplay(ctx);
+}
+
+void MainWindowHost::ShowMeterImage() {
+  ParameterContext ctx = Context();
+  ShowReadConfiguration(ctx);
+  window_.RunStateRules();
+}
+
+bool MainWindowHost::CollectUserConfiguration() {
+  ParameterContext ctx = Context();
+  return nord5::CollectUserConfiguration(ctx);
+}
+
+void MainWindowHost::RebuildUserMenuMask() { RebuildUserMenu(window_.Form(), CurrentImage()); }
+
+bool MainWindowHost::PrepareImageForWrite() {
+  ParameterContext ctx = Context();
+  return PrepareConfigurationWrite(ctx);
+}
+
+void MainWindowHost::ExchangeStopped() {
+  WatchLine();
+  window_.RunStateRules();
+}
+
+bool MainWindowHost::MayClose() {
+  const bool logging = !LoggingIdle();
+  if (!engine_->Running() && !logging) return true;
+  return GetDialogs().Message(kCloseAnyway, MsgIcon::Warning, MsgButtons::YesNo) == MsgResult::Yes;
+}
+
+void MainWindowHost::DeviceChanged() {
+  if (!engine_->Running()) return;
+  try {
+    engine_->StopExchange();
+    QApplication::processEvents();
+    port_->PortList().FindPCPorts();
+    if (!port_->PortList().Contains(port_->Port()))
+      GetDialogs().Message(QString(kLostComPort).arg(QString::fromStdString(port_->Port())).toStdString(),
+                           MsgIcon::Warning, MsgButtons::Ok);
+  } catch (const std::exception&) {
+    // The watcher's reaction never stops the program.
+  }
+  WatchLine();
+}
+
+void MainWindowHost::ProgramSettings() {
+  TfmOptions dlg(*port_, &window_, [this] {
+    if (engine_->Running()) {
+      engine_->StopExchange();
+    } else {
+      port_->Close();
+    }
+  });
+  dlg.exec();
+  WatchLine();
+  window_.RebuildTitle();
+}
+
+void MainWindowHost::WireActions() {
+  auto on = [this](const char* action, std::function<void()> fn) {
+    QAction* a = window_.Action(action);
+    connect(a, &QAction::triggered, this, [this, fn = std::move(fn)] {
+      fn();
+      WatchLine();
+    });
+  };
+  auto button = [this](const char* name, std::function<void()> fn) {
+    window_.Form().SetHandler(name, [this, fn = std::move(fn)] {
+      fn();
+      WatchLine();
+    });
+  };
+  TProtocolEngine& e = *engine_;
+  on("caReadConfiguration", [&e] { e.ReadConfiguration(); });
+  on("caWriteConfiguration", [&e] { e.WriteConfiguration(); });
+  on("caCheckManufacturerJumper", [&e] { e.WriteConfigurationWithModeCheck(); });
+  on("caClosePort", [&e] { e.ClosePort(); });
+  on("caSetDeviceID", [&e] { e.SetDeviceID(); });
+  on("caSetPuseValue1", [&e] { e.SetPuseValue1(); });
+  on("caSetPuseValue2", [&e] { e.SetPuseValue2(); });
+  on("caWriteUserConfiguration", [&e] { e.WriteUserConfiguration(); });
+  on("caWriteUserMenu", [&e] { e.WriteUserMenu(); });
+  on("caTestModeWithoutChanging", [&e] { e.TestModeOnOff(); });
+  on("caPortas", [this] { ProgramSettings(); });
+  on("caLoadConfiguration", [this] {
+    ParameterContext ctx = Context();
+    LoadConfigurationAction(ctx);
+  });
+  on("caSaveConfiguration", [this] {
+    ParameterContext ctx = Context();
+    SaveConfigurationAction(ctx);
+  });
+  on("caLoadMTR07Menu", [this] { LoadMenuAction(window_.Form(), CurrentImage(), GetDialogs()); });
+  on("caStoreMTR07Menu", [this] { StoreMenuAction(window_.Form(), GetDialogs()); });
+  // Switching advanced mode off ends any running exchange.
+  connect(window_.Action("caAdvaced"), &QAction::toggled, this, [this](bool on_now) {
+    if (!on_now && engine_->Running()) engine_->StopExchange();
+    WatchLine();
+  });
+
+  button("btDeviceID", [&e] { e.SetIdentification(); });
+  button("btSetPulse1", [&e] { e.SetPulseValue(1); });
+  button("btSetPulse2", [&e] { e.SetPulseValue(2); });
+  button("btSetMBusAddress", [&e] { e.SetPrimaryAddress(); });
+  button("btSetTime", [&e] { e.SetTime(); });
+  button("btCredits", [this, &e] {
+    e.ReadCredits();
+    window_.Pages().setFocus();
+  });
+  button("btTestModeWithoutChangingForAll", [&e] { e.TestModeOnOff(); });
+  button("btRead", [&e] { e.ReadMemory(); });
+  button("btWrite", [&e] { e.WriteMemory(); });
+  button("btStop", [this, &e] {
+    e.StopArchiveReading();
+    window_.Pages().setFocus();
+  });
+}
+
+}  // namespace nord5::ui
