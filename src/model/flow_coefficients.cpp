@@ -282,6 +282,17 @@ void InstallFlowHandlers(const ParameterContext& ctx) {
   f->SetHandler("btSet", [f, d] { SetClick(*f, *d); });
 }
 
+CellLook GridDrawCell(int col, int row, int current_col, int current_row) {
+  CellLook look;
+  if (col == current_col && row == current_row) {
+    look.background = CellBackground::Silver;
+    look.bold_red = true;
+  } else if (col == current_col || row == current_row) {
+    look.background = CellBackground::Cyan;
+  }
+  return look;
+}
+
 void GridGetEditText(GridEditMemory& memory, int col, int row, const std::string& text) {
   memory.col = col;
   memory.row = row;

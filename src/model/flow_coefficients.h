@@ -59,4 +59,17 @@ void GridGetEditText(GridEditMemory& memory, int col, int row, const std::string
 // column's pattern (or the general format), or gets its old text back when it does not parse.
 void GridClick(FormView& form, std::string_view grid, GridEditMemory& memory, bool editing);
 
+// How a non-fixed cell of a calibration grid is drawn: the current cell bold red on silver
+// (192,192,192), the rest of its row and column on cyan (0,255,255), every other cell on the
+// grid's own background in the window's font. The text starts 2 pixels left of the cell's left
+// edge and 2 pixels below its top.
+enum class CellBackground : std::uint8_t { Grid = 0, Silver = 1, Cyan = 2 };
+struct CellLook {
+  CellBackground background = CellBackground::Grid;
+  bool bold_red = false;
+  int text_dx = -2;
+  int text_dy = 2;
+};
+CellLook GridDrawCell(int col, int row, int current_col, int current_row);
+
 }  // namespace nord5
