@@ -1,6 +1,7 @@
 // nord5-cli decode: one RSP_UD long frame, given as hexadecimal text, decoded as the configurator
 // decodes the meter's data telegrams.
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <iterator>
