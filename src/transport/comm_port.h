@@ -59,7 +59,7 @@ class TCommPort {
 
   // Timer off, port closed, WaitEvent 1000, FWait := now. Takes the port list, attaches itself to
   // it and copies its PortCong into PC (the list has read the stored settings when it was made).
-  // Registers the instance program-wide. `list` must not be null.
+  // Registers the instance program-wide. A null `list` is replaced by one with the system's ports.
   TCommPort(Clock& clock, Timers& timers, SerialLineFactory factory,
             std::unique_ptr<TPortList> list);
   // Removes the silence handler, closes the port, unregisters, detaches from and destroys the
@@ -68,8 +68,7 @@ class TCommPort {
   TCommPort(const TCommPort&) = delete;
   TCommPort& operator=(const TCommPort&) = delete;
 
-  // Open.
-  // Writing true: refreshes the port list; when PC.FPort is listed, opens it, applies the line
+  // Open. Writing true: refreshes the port list; when PC.FPort is listed, opens it, applies the line
   // settings and sets DTR and RTS. A port that is absent or cannot be opened or configured stays
   // closed, silently. Writing false: purges, lowers RTS and DTR, closes. Either does nothing when
   // the port already is in that state. Afterwards the timer runs exactly when the port is open.
@@ -81,7 +80,7 @@ class TCommPort {
   }
   void Close() { SetOpen(false); }
 
-  // Line settings (backed by PC).
+  // Line settings, backed by PC.
   const std::string& Port() const { return PC_.FPort; }
   void SetPort(const std::string& port);  // a different name reopens an open port
   TBaudRate BaudRate() const { return PC_.FBaudRate; }
@@ -103,7 +102,6 @@ class TCommPort {
   TPortCong& PC() { return PC_; }
   const TPortCong& PC() const { return PC_; }
 
-  // Callbacks and silence.
   // Silence time-out in ms; 0 disables the silence handler.
   std::uint32_t WaitEvent() const { return FWaitEvent; }
   void SetWaitEvent(std::uint32_t ms);

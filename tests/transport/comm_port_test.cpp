@@ -171,6 +171,22 @@ TEST_F(CommPortTest, ReceivesInChunksOfAtMost9991BytesWithinOneTick) {
   EXPECT_THAT(traced, ElementsAre(std::pair{1, 9991u}, std::pair{1, 9991u}, std::pair{1, 5018u}));
 }
 
+TEST_F(CommPortTest, EventsRunAfterEveryChunkAndShutdownEndsTheReceiveLoop) {
+  std::vector<std::size_t> pending_at_events;
+  bool shutting_down = false;
+  port->SetProcessEvents([&] {
+    pending_at_events.push_back(line->rx.size());
+    shutting_down = line->rx.size() < 10000;
+  });
+  port->SetTerminating([&] { return shutting_down; });
+  RecordChunks();
+  ASSERT_TRUE(port->Open());
+  line->Push(std::vector<std::uint8_t>(25000, 0x68));
+  timers.RunUntil(1);
+  EXPECT_THAT(pending_at_events, ElementsAre(15009u, 5018u));
+  EXPECT_EQ(chunks.size(), 2u);  // the third is left in the queue
+}
+
 TEST_F(CommPortTest, HandlersRunWithTheTimerOffAndMaySendCloseOrTickAgain) {
   std::vector<std::size_t> timers_seen;
   int sends = 0;
