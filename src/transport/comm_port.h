@@ -68,10 +68,10 @@ class TCommPort {
   TCommPort(const TCommPort&) = delete;
   TCommPort& operator=(const TCommPort&) = delete;
 
-  // Open. Writing true: refreshes the port list; when PC.FPort is listed, opens it, applies the line
-  // settings and sets DTR and RTS. A port that is absent or cannot be opened or configured stays
-  // closed, silently. Writing false: purges, lowers RTS and DTR, closes. Either does nothing when
-  // the port already is in that state. Afterwards the timer runs exactly when the port is open.
+  // Open. Writing true: refreshes the port list; when PC.FPort is listed, opens it, applies the
+  // line settings and sets DTR and RTS. A port that is absent or cannot be opened or configured
+  // stays closed, silently. Writing false: purges, lowers RTS and DTR, closes. Either does nothing
+  // when the port already is in that state. Afterwards the timer runs exactly when it is open.
   bool IsOpen() const { return FOpen; }
   void SetOpen(bool open);
   bool Open() {
