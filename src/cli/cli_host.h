@@ -1,0 +1,112 @@
+// The headless host of the protocol engine: the real serial driver on a POSIX line, the system
+// clock and a poll() loop. Messages go to stderr as their own texts, and a Yes/No question is
+// answered No.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "engine/engine.h"
+#include "engine/engine_host.h"
+#include "foundation/clock.h"
+#include "foundation/dialogs.h"
+#include "foundation/timers.h"
+
+namespace nord5::cli {
+
+// --port PATH, --address N or --id HEX8, --trace.
+struct CommonOptions {
+  std::string port;  // empty: the "Port" of "COMSettings"
+  AddressMode mode = AddressMode::Primary;
+  std::string address = "254";
+  bool trace = false;
+};
+
+// Takes the common options out of `opts`. False with a message on stderr for a bad value.
+bool ParseCommon(Options& opts, CommonOptions& out);
+// Ends the option parsing: false (after a message) when an option was left over or lacked its
+// value.
+bool NoOptionsLeft(const Options& opts);
+
+// Message boxes on stderr; Yes/No questions are answered No.
+class StderrDialogs final : public Dialogs {
+ public:
+  MsgResult Message(const std::string& text, MsgIcon icon, MsgButtons buttons,
+                    bool default_no = false) override;
+  std::optional<FileDialogResult> FileDialog(const FileDialogRequest&) override { return {}; }
+  std::vector<std::string> shown;  // every text, in order
+};
+
+// Timers of the poll loop, on the system clock.
+class PollTimers final : public Timers {
+ public:
+  explicit PollTimers(const Clock& clock) : clock_(clock) {}
+  TimerId Start(std::int64_t interval_ms, bool periodic, std::function<void()> fn) override;
+  void Stop(TimerId id) override { timers_.erase(id); }
+  // The earliest deadline, or -1.
+  std::int64_t NextDue() const;
+  // Fires every timer that is due now.
+  void RunDue();
+
+ private:
+  struct Entry {
+    std::int64_t due;
+    std::int64_t interval;
+    bool periodic;
+    std::function<void()> fn;
+  };
+  const Clock& clock_;
+  TimerId next_ = 1;
+  std::map<TimerId, Entry> timers_;
+};
+
+// The engine's host for one command: the inputs come from the command line, the results are
+// printed on stdout by the command.
+class CliHost final : public EngineHost {
+ public:
+  Dialogs& GetDialogs() override { return dialogs; }
+  EngineInputs Inputs() override { return inputs; }
+  void ShowCredits(const std::string& optical, const std::string& mbus) override;
+  void ShowMemoryValue(const std::string& text) override { memory_value = text; }
+  void ShowFirmwareVersion(std::uint32_t v) override { firmware = v; }
+
+  StderrDialogs dialogs;
+  EngineInputs inputs;
+  std::string optical_credits, mbus_credits, memory_value;
+  std::uint32_t firmware = 0;
+};
+
+// The exit status that the messages shown call for: 2 "Can't open COM port", 3 "Device can't
+// answer", 4 input refused, 5 a mode check question answered No, otherwise 0.
+int ExitStatusOf(const std::vector<std::string>& shown);
+
+// Runs one operation to its end: opens nothing itself; `start` begins the operation on the engine,
+// and the loop runs until the port is closed again.
+class CliSession {
+ public:
+  explicit CliSession(const CommonOptions& common);
+  ~CliSession();
+  CliSession(const CliSession&) = delete;
+  CliSession& operator=(const CliSession&) = delete;
+
+  // Starts the operation and runs the loop until the exchange has ended; returns ExitStatusOf.
+  int Run(const std::function<void(TProtocolEngine&)>& start);
+
+  CliHost host;
+  TProtocolEngine& Engine() { return *engine_; }
+
+ private:
+  CommonOptions common_;
+  Clock& clock_;
+  PollTimers timers_;
+  std::int64_t started_ms_ = 0;
+  std::unique_ptr<TCommPort> port_;
+  std::unique_ptr<TProtocolEngine> engine_;
+};
+
+}  // namespace nord5::cli

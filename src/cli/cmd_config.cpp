@@ -1,0 +1,95 @@
+// nord5-cli read-config and write-config: the whole configuration of the meter to and from a
+// configuration file (748 bytes: image bytes 0 to 745 and their CRC-16/MODBUS, low byte first).
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cli/cli_host.h"
+#include "files/atomic_file.h"
+#include "foundation/meter_image.h"
+
+namespace nord5::cli {
+namespace {
+
+int ReadConfig(const std::vector<std::string>& args) {
+  Options opts(args);
+  CommonOptions common;
+  std::string out;
+  const bool has_out = opts.Value("out", out);
+  if (!ParseCommon(opts, common) || !NoOptionsLeft(opts)) return kExitUsage;
+  if (!has_out || !opts.Positional().empty()) {
+    std::fprintf(stderr, "usage: nord5-cli read-config --out FILE\n");
+    return kExitUsage;
+  }
+  CliSession session(common);
+  const int status = session.Run([](TProtocolEngine& e) { e.ReadConfiguration(); });
+  if (status != kExitOk) return status;
+  if (!session.Engine().State().NoConfiguration) return kExitNoAnswer;
+  MeterImage image = CurrentImage();
+  const std::uint16_t crc = ImageCrc(image);
+  image.bytes[kImageCrcOffset] = static_cast<std::uint8_t>(crc & 0xFF);
+  image.bytes[kImageCrcOffset + 1] = static_cast<std::uint8_t>(crc >> 8);
+  if (!WriteFileAtomically(out, image.bytes.data(), image.bytes.size())) {
+    std::fprintf(stderr, "nord5-cli: cannot write \"%s\"\n", out.c_str());
+    return kExitUsage;
+  }
+  return kExitOk;
+}
+
+// The file as a meter image; "Wrong file length" or "Bad file CRC" otherwise.
+bool LoadImage(const std::string& path, MeterImage& image, Dialogs& dialogs) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes;
+  if (in) {
+    // One byte more than an image: enough to tell a longer file.
+    bytes.resize(kImageSize + 1);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+  }
+  if (bytes.size() != kImageSize) {
+    dialogs.Error("Wrong file length");
+    return false;
+  }
+  std::copy(bytes.begin(), bytes.end(), image.bytes.begin());
+  const std::uint16_t stored =
+      static_cast<std::uint16_t>(bytes[kImageCrcOffset] | bytes[kImageCrcOffset + 1] << 8);
+  if (ImageCrc(image) != stored) {
+    dialogs.Error("Bad file CRC");
+    return false;
+  }
+  return true;
+}
+
+int WriteConfig(const std::vector<std::string>& args) {
+  Options opts(args);
+  CommonOptions common;
+  std::string in_path;
+  std::string time;
+  const bool has_in = opts.Value("in", in_path);
+  const bool has_time = opts.Value("time", time);
+  if (!ParseCommon(opts, common) || !NoOptionsLeft(opts)) return kExitUsage;
+  if (!has_in || !opts.Positional().empty() || (has_time && time != "local" && time != "cet")) {
+    std::fprintf(stderr, "usage: nord5-cli write-config --in FILE [--time local|cet]\n");
+    return kExitUsage;
+  }
+  CliSession session(common);
+  MeterImage image;
+  if (!LoadImage(in_path, image, session.host.dialogs)) return kExitRefused;
+  RefreshInnerCrcs(image);
+  CurrentImage() = image;
+  session.host.inputs.TimeCorrection = !has_time ? 0 : time == "local" ? 1 : 2;
+  const int status = session.Run([](TProtocolEngine& e) { e.WriteConfigurationWithModeCheck(); });
+  if (status != kExitOk) return status;
+  // The write ends with the read-back of the whole configuration.
+  return session.Engine().State().NoConfiguration ? kExitOk : kExitNoAnswer;
+}
+
+}  // namespace
+}  // namespace nord5::cli
+
+NORD5_CLI_COMMAND("read-config", "--out FILE          read the configuration into a file",
+                  nord5::cli::ReadConfig);
+NORD5_CLI_COMMAND("write-config", "--in FILE [--time local|cet]  write a configuration file",
+                  nord5::cli::WriteConfig);

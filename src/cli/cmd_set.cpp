@@ -1,0 +1,108 @@
+// nord5-cli set-address, set-id, set-time, set-pulse: the single items the meter takes directly.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_host.h"
+#include "engine/texts.h"
+
+namespace nord5::cli {
+namespace {
+
+// Parses the common options and the positional arguments; false after a usage message.
+bool Prepare(Options& opts, CommonOptions& common, std::size_t positional, const char* usage) {
+  if (!ParseCommon(opts, common) || !NoOptionsLeft(opts) ||
+      opts.Positional().size() != positional) {
+    if (!opts.missing_value && opts.Unknown().empty())
+      std::fprintf(stderr, "usage: nord5-cli %s\n", usage);
+    return false;
+  }
+  return true;
+}
+
+// Input the operation would refuse without a word: said here, with the refusal status.
+int Refused(const char* what, const std::string& text) {
+  std::fprintf(stderr, "nord5-cli: %s \"%s\" is not valid\n", what, text.c_str());
+  return kExitRefused;
+}
+
+int SetAddress(const std::vector<std::string>& args) {
+  Options opts(args);
+  CommonOptions common;
+  if (!Prepare(opts, common, 1, "set-address N")) return kExitUsage;
+  const std::string n = opts.Positional()[0];
+  const auto address = ParseDec32(n);
+  if (!address || *address > 255) return Refused("primary address", n);
+  CliSession session(common);
+  // Rule 0 ("leave last M-Bus address") sends the image's address byte, which the operation sets
+  // to the typed address first.
+  session.host.inputs.MBusAddrType = 0;
+  session.host.inputs.MBusAddrText = n;
+  return session.Run([](TProtocolEngine& e) { e.SetPrimaryAddress(); });
+}
+
+int SetId(const std::vector<std::string>& args) {
+  Options opts(args);
+  CommonOptions common;
+  if (!Prepare(opts, common, 1, "set-id HEX8")) return kExitUsage;
+  const std::string id = opts.Positional()[0];
+  if (!ParseHex32(id)) return Refused("identification number", id);
+  CliSession session(common);
+  session.host.inputs.DeviceIdText = id;
+  return session.Run([](TProtocolEngine& e) { e.SetIdentification(); });
+}
+
+int SetTime(const std::vector<std::string>& args) {
+  Options opts(args);
+  CommonOptions common;
+  if (!Prepare(opts, common, 1, "set-time local|cet")) return kExitUsage;
+  const std::string kind = opts.Positional()[0];
+  if (kind != "local" && kind != "cet") {
+    std::fprintf(stderr, "usage: nord5-cli set-time local|cet\n");
+    return kExitUsage;
+  }
+  CliSession session(common);
+  session.host.inputs.TimeCorrection = kind == "local" ? 1 : 2;
+  // The time is followed by a read of the whole configuration.
+  const int status = session.Run([](TProtocolEngine& e) { e.SetTime(); });
+  if (status != kExitOk) return status;
+  return session.Engine().State().NoConfiguration ? kExitOk : kExitNoAnswer;
+}
+
+int SetPulse(const std::vector<std::string>& args) {
+  Options opts(args);
+  CommonOptions common;
+  std::string unit_text;
+  const bool has_unit = opts.Value("unit", unit_text);
+  const char* usage = "set-pulse 1|2 VALUE --unit INDEX";
+  if (!Prepare(opts, common, 2, usage)) return kExitUsage;
+  const std::string channel = opts.Positional()[0];
+  const std::string value = opts.Positional()[1];
+  const auto unit = ParseDec32(unit_text);
+  if (!has_unit || (channel != "1" && channel != "2")) {
+    std::fprintf(stderr, "usage: nord5-cli %s\n", usage);
+    return kExitUsage;
+  }
+  if (!unit || *unit >= static_cast<std::uint32_t>(kPulseUnitCount))
+    return Refused("unit index", unit_text);
+  if (!TProtocolEngine::PulseCounts(value, static_cast<int>(*unit)))
+    return Refused("start value", value);
+  CliSession session(common);
+  const int ch = channel == "1" ? 1 : 2;
+  (ch == 1 ? session.host.inputs.PulseText1 : session.host.inputs.PulseText2) = value;
+  (ch == 1 ? session.host.inputs.PulseUnit1 : session.host.inputs.PulseUnit2) =
+      static_cast<int>(*unit);
+  return session.Run([ch](TProtocolEngine& e) { e.SetPulseValue(ch); });
+}
+
+}  // namespace
+}  // namespace nord5::cli
+
+NORD5_CLI_COMMAND("set-address", "N                   set the primary address",
+                  nord5::cli::SetAddress);
+NORD5_CLI_COMMAND("set-id", "HEX8                set the identification number", nord5::cli::SetId);
+NORD5_CLI_COMMAND("set-time",
+                  "local|cet           set the meter's clock, then read the configuration",
+                  nord5::cli::SetTime);
+NORD5_CLI_COMMAND("set-pulse", "1|2 VALUE --unit INDEX  set a pulse input's start value",
+                  nord5::cli::SetPulse);
