@@ -19,12 +19,12 @@ enum class TParity : std::uint8_t { pr_None = 0, pr_Odd = 1, pr_Even = 2, pr_Mar
 
 // Port configuration record.
 struct TPortCong {
-  std::string FPort = "COM1";
+  std::string FPort = "/dev/ttyS0";  // the counterpart of COM1
   TBaudRate FBaudRate = TBaudRate::br_2400;
   TBits FBits = TBits::bt_8;
   TStopBits FStopBits = TStopBits::sb_1;
   TParity FParity = TParity::pr_Even;
-  bool FDTR = true;
+  bool FDTR = false;
   bool FRTS = true;
   friend bool operator==(const TPortCong&, const TPortCong&) = default;
 };
