@@ -132,7 +132,9 @@ bool ParseRecords(const Bytes& d, std::vector<DataRecord>& out) {
     while (ext) {
       if (i >= d.size() || r.difes == 10) return false;
       const std::uint8_t e = d[i++];
-      r.storage |= static_cast<std::uint32_t>(e & 0x0F) << (4 * r.difes + 1);
+      // Storage numbers beyond 32 bits (eight and more DIFEs) are not kept.
+      const int shift = 4 * r.difes + 1;
+      if (shift < 32) r.storage |= static_cast<std::uint32_t>(e & 0x0F) << shift;
       r.tariff |= static_cast<std::uint32_t>((e >> 4) & 3) << (2 * r.difes);
       r.subunit |= static_cast<std::uint32_t>((e >> 6) & 1) << r.difes;
       tariff_ones = tariff_ones && ((e >> 4) & 3) == 3;

@@ -22,7 +22,7 @@ std::string SimUsage() {
   return "usage: nord5-meter-sim [options]\n"
          "A virtual NORD5 meter on a pseudo-terminal; prints the port path first.\n"
          "  --firmware N        firmware version reported (default 17042702)\n"
-         "  --mode MODE         user | test | manufacturer | test-no-change (default manufacturer)\n"
+         "  --mode MODE         user, test, manufacturer (default) or test-no-change\n"
          "  --id HEX8           identification number (8 hexadecimal digits)\n"
          "  --address N         primary address 0..250\n"
          "  --image FILE        start from a 748-byte configuration file\n"

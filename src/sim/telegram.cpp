@@ -56,7 +56,8 @@ Bytes RecordHeader(std::uint8_t data_field, std::uint8_t function, std::uint32_t
   // DIFE: bit 7 extension, bit 6 subunit, bits 5-4 tariff, bits 3-0 storage number.
   while (storage != 0 || tariff != 0 || subunit != 0) {
     h.back() |= 0x80;
-    h.push_back(static_cast<std::uint8_t>((storage & 0x0F) | (tariff & 3) << 4 | (subunit & 1) << 6));
+    h.push_back(
+        static_cast<std::uint8_t>((storage & 0x0F) | (tariff & 3) << 4 | (subunit & 1) << 6));
     storage >>= 4;
     tariff >>= 2;
     subunit >>= 1;

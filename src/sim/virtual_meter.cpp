@@ -588,7 +588,8 @@ Bytes VirtualMeter::Finish(Bytes answer) {
   // The M-Bus credits count down by the bytes the meter sends, unless they are switched off.
   if (image_.Cfg<std::uint16_t>(kCfgMbusCredits) != 0xFFFF) {
     const std::uint32_t c = MbusCredits();
-    SetCredits(OpticalCredits(), c > answer.size() ? c - static_cast<std::uint32_t>(answer.size()) : 0);
+    const auto sent = static_cast<std::uint32_t>(answer.size());
+    SetCredits(OpticalCredits(), c > sent ? c - sent : 0);
   }
   return answer;
 }
