@@ -29,6 +29,8 @@ class SimSerialLine final : public SerialLine {
   bool SetDTR(bool on) override;
   bool SetRTS(bool on) override;
   bool Purge() override;
+  // Nothing waits to be sent (a write reaches the meter at once), so received bytes stay.
+  bool PurgeOutput() override { return open_; }
   long InQueue() override;
   long OutQueue() override;
   bool Write(const std::uint8_t* data, std::size_t count) override;

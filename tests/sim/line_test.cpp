@@ -134,7 +134,10 @@ TEST_F(SimLineTest, PurgeDropsWhatArrivedAndCloseForgetsTheRest) {
   EXPECT_EQ(line->InQueue(), 0);
   clock_.Advance(o.reply_delay_ms);
   EXPECT_EQ(ReadAll(*line), Bytes{0xE5}) << "the answer was still on its way";
+  // Purging only the output (before a new telegram) keeps what has arrived.
   Send(*line, "10 40 FE 3E 16");
+  EXPECT_TRUE(line->PurgeOutput());
+  EXPECT_EQ(line->InQueue(), 5);
   line->Close();
   EXPECT_FALSE(line->IsOpen());
   EXPECT_EQ(line->Read(nullptr, 0), -1);
