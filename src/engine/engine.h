@@ -4,10 +4,10 @@
 // It never blocks: the serial driver calls OnSilence when the line has been quiet for WaitEvent
 // ms (the only place that sends) and OnData for every received chunk. Install() connects both.
 //
-//   operation ──StartStep/StartTransfer──► port opened, WaitEvent 100 ms
-//   OnSilence ──BuildTelegram, OutPort───► WaitEvent 1000 ms (3000 ms for a memory write)
-//   OnData ────answer taken──────────────► next step, WaitEvent 100 ms (300 ms after a write)
-//   ten telegrams without an answer ─────► "Device can't answer"
+//   operation, StartStep/StartTransfer -> port opened, WaitEvent 100 ms
+//   OnSilence, BuildTelegram, OutPort   -> WaitEvent 1000 ms (3000 ms for a memory write)
+//   OnData, answer taken                -> next step, WaitEvent 100 ms (300 ms after a write)
+//   ten telegrams without an answer     -> "Device can't answer"
 //
 // Window code drives it like this:
 //   TProtocolEngine engine(host, port, clock);   // once, after the driver is created

@@ -97,6 +97,8 @@ class EngineHost {
   // ------------------------------------------------------------------------------- `frame` starts
   // at the first 68h and holds limit + 2 bytes; `limit` (L + 4) is the offset of the check sum. The
   // host hands it to DecodeMBusData with the handler named.
+  // edMedium, edDevVersion, edAccNo (2 hex digits each), edManufac and edManufacture1 (the
+  // letters of DecodeManufacturer; edManufacture1 without running its change handler).
   virtual void ShowDataHeader(const DataHeader& header) { (void)header; }
   // lbVersija, lbDeviceVersion1: the firmware version just read (decimal).
   virtual void ShowFirmwareVersion(std::uint32_t version) { (void)version; }
