@@ -150,8 +150,11 @@ QWidget* TfmTermuloConfig::BuildMenuTab() {
   page->setObjectName("tbMeniu");
   auto* lay = new QVBoxLayout(page);
   lay->setContentsMargins(6, 6, 6, 6);
+  // Group 1 in one column on the left; groups 2 and 3 one above the other, in three columns.
   auto* groups = new QHBoxLayout;
   groups->setSpacing(6);
+  auto* right = new QVBoxLayout;
+  right->setSpacing(4);
   const char* names[] = {"gbActual", "gbStatistics", "gbConfiguration"};
   const char* captions[] = {"Actual", "Statistics", "Configuration"};
   for (int g = 1; g <= 3; ++g) {
@@ -159,8 +162,9 @@ QWidget* TfmTermuloConfig::BuildMenuTab() {
     auto* gl = new QGridLayout(box);
     gl->setContentsMargins(6, 4, 6, 4);
     gl->setVerticalSpacing(1);
-    gl->setHorizontalSpacing(10);
+    gl->setHorizontalSpacing(8);
     const QStringList items = MenuItemCaptions(g);
+    const int rows = g == 1 ? 16 : 11;
     for (int i = 0; i < items.size(); ++i) {
       const int item = i + 1;
       QCheckBox* cb =
@@ -169,10 +173,15 @@ QWidget* TfmTermuloConfig::BuildMenuTab() {
       const bool disabled = (g == 1 && item >= 13) || (g == 2 && item >= 24 && item <= 30) ||
                             (g == 3 && item >= 23);
       cb->setEnabled(!disabled);
-      gl->addWidget(cb, i % 16, i / 16);
+      gl->addWidget(cb, i % rows, i / rows);
     }
-    groups->addWidget(box, g == 1 ? 5 : 8);
+    if (g == 1) {
+      groups->addWidget(box, 0);
+    } else {
+      right->addWidget(box);
+    }
   }
+  groups->addLayout(right, 1);
   lay->addLayout(groups, 1);
   // Lock boxes of the menu file; never shown.
   auto* hidden = new QWidget(page);
@@ -422,7 +431,7 @@ QWidget* TfmTermuloConfig::BuildManufactureTab() {
   kl->setContentsMargins(4, 2, 4, 4);
   kl->setSpacing(3);
   StringGrid* cor = MakeGrid(calc, "dataGridViewCor", 3, 18, 0, 1);
-  cor->horizontalHeader()->setDefaultSectionSize(66);
+  cor->horizontalHeader()->setDefaultSectionSize(56);
   kl->addWidget(cor, 0, 0, 4, 1);
   kl->addWidget(MakeButton(calc, "btSet", "Set"), 0, 1);
   kl->addWidget(MakeButton(calc, "btCalculate", "Calculate"), 1, 1);
