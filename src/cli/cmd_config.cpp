@@ -89,7 +89,8 @@ int WriteConfig(const std::vector<std::string>& args) {
 }  // namespace
 }  // namespace nord5::cli
 
-NORD5_CLI_COMMAND("read-config", "--out FILE          read the configuration into a file",
+NORD5_CLI_COMMAND("read-config", "--out FILE [COMMON]  read the configuration into a file",
                   nord5::cli::ReadConfig);
-NORD5_CLI_COMMAND("write-config", "--in FILE [--time local|cet]  write a configuration file",
+NORD5_CLI_COMMAND("write-config",
+                  "--in FILE [--time local|cet] [COMMON]  write a configuration file",
                   nord5::cli::WriteConfig);

@@ -88,11 +88,12 @@ int WriteMemory(const std::vector<std::string>& args) {
 }  // namespace
 }  // namespace nord5::cli
 
-NORD5_CLI_COMMAND("credits", "                    read the optical and M-Bus credit counters",
+NORD5_CLI_COMMAND("credits", "[COMMON]  read the optical and M-Bus credit counters",
                   nord5::cli::Credits);
-NORD5_CLI_COMMAND("test-mode", "                  switch the test mode without changes",
+NORD5_CLI_COMMAND("test-mode", "[COMMON]  switch the test mode without changes",
                   nord5::cli::TestMode);
-NORD5_CLI_COMMAND("read-memory", "ADDR [--bytes N] [--hex]  read 1 to 4 bytes of memory",
+NORD5_CLI_COMMAND("read-memory", "ADDR [--bytes N] [--hex] [COMMON]  read 1 to 4 bytes of memory",
                   nord5::cli::ReadMemory);
-NORD5_CLI_COMMAND("write-memory", "ADDR VALUE [--bytes N] [--hex]  write 1 to 4 bytes of memory",
+NORD5_CLI_COMMAND("write-memory",
+                  "ADDR VALUE [--bytes N] [--hex] [COMMON]  write 1 to 4 bytes of memory",
                   nord5::cli::WriteMemory);

@@ -23,4 +23,6 @@ int Ports(const std::vector<std::string>& args) {
 }  // namespace
 }  // namespace nord5::cli
 
-NORD5_CLI_COMMAND("ports", "                    list the serial ports", nord5::cli::Ports);
+NORD5_CLI_COMMAND(
+    "ports", "  list the serial ports; COMMON is [--port PATH] [--address N | --id HEX8] [--trace]",
+    nord5::cli::Ports);

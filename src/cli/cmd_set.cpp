@@ -98,11 +98,9 @@ int SetPulse(const std::vector<std::string>& args) {
 }  // namespace
 }  // namespace nord5::cli
 
-NORD5_CLI_COMMAND("set-address", "N                   set the primary address",
-                  nord5::cli::SetAddress);
-NORD5_CLI_COMMAND("set-id", "HEX8                set the identification number", nord5::cli::SetId);
-NORD5_CLI_COMMAND("set-time",
-                  "local|cet           set the meter's clock, then read the configuration",
+NORD5_CLI_COMMAND("set-address", "N [COMMON]  set the primary address", nord5::cli::SetAddress);
+NORD5_CLI_COMMAND("set-id", "HEX8 [COMMON]  set the identification number", nord5::cli::SetId);
+NORD5_CLI_COMMAND("set-time", "local|cet [COMMON]  set the clock, then read the configuration",
                   nord5::cli::SetTime);
-NORD5_CLI_COMMAND("set-pulse", "1|2 VALUE --unit INDEX  set a pulse input's start value",
+NORD5_CLI_COMMAND("set-pulse", "1|2 VALUE --unit INDEX [COMMON]  set a pulse start value",
                   nord5::cli::SetPulse);
