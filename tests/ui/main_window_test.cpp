@@ -1,0 +1,214 @@
+// The main window with its engine host on a virtual meter: reading and writing the
+// configuration, the address box, the close guard and the second instance.
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "foundation/clock.h"
+#include "foundation/dialogs.h"
+#include "foundation/settings.h"
+#include "sim/sim_serial_line.h"
+#include "sim/virtual_meter.h"
+#include "ui/main_window.h"
+#include "ui/single_instance.h"
+#include "ui/status_panels.h"
+#include "ui/window_host.h"
+#include "ui_test_env.h"
+
+using namespace nord5;
+
+namespace {
+
+// A window whose "Virtual meter" port leads to `meter` (no baud-rate pacing, so a full read
+// takes a few seconds) and whose message boxes answer from a script.
+struct Rig {
+  sim::VirtualMeter meter;
+  ui::TfmTermuloConfig window;
+  ScriptedDialogs dialogs;
+  ui::MainWindowHost host;
+
+  explicit Rig(sim::MeterOptions options = {})
+      : meter(options, SystemClock::Instance()),
+        host(
+            window,
+            [this](const std::string&) -> std::unique_ptr<SerialLine> {
+              return std::make_unique<sim::SimSerialLine>(meter, SystemClock::Instance());
+            },
+            std::make_unique<TUSBNotifier>(std::unique_ptr<DeviceMonitor>{})) {
+    host.SetDialogs(&dialogs);
+    host.Port().SetPort("Virtual meter");
+  }
+  FormView& form() { return window.Form(); }
+  bool RunAndWait(const char* action) {
+    window.Action(action)->trigger();
+    return QTest::qWaitFor([this] { return !host.Engine().Running(); }, 60000);
+  }
+};
+
+std::string Hex8(std::uint32_t v) { return QString("%1").arg(v, 8, 16, QChar('0')).toUpper().toStdString(); }
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void init() { env_.Reset(); }
+  void TitleCarriesTheFileVersion();
+  void ReadConfigurationFillsThePages();
+  void WrittenConfigurationReadsBack();
+  void AddressBoxRules();
+  void StoredAddressThatIsNoNumber();
+  void MBusAddressFieldIsLimitedTo250();
+  void CloseGuardAsksWhileCommunicating();
+  void SecondInstanceSignalsTheFirst();
+  void SecondProcessExitsWithZero();
+
+ private:
+  UiTestEnv env_;
+};
+
+void MainWindowTest::TitleCarriesTheFileVersion() {
+  ui::TfmTermuloConfig w;
+  QCOMPARE(w.windowTitle(), QString("VARMELINOX NORD5 User configurator [v1.0.0.0]"));
+}
+
+void MainWindowTest::ReadConfigurationFillsThePages() {
+  Rig r;
+  QVERIFY(!r.window.Action("caSaveConfiguration")->isEnabled());
+  QVERIFY(r.RunAndWait("caReadConfiguration"));
+  QVERIFY2(r.dialogs.shown.empty(),
+           r.dialogs.shown.empty() ? "" : r.dialogs.shown.front().Text.c_str());
+  FormView& f = r.form();
+  // Live values, identity, calibration grids and the user configuration.
+  QCOMPARE(f.Text("textActDeviceID"), Hex8(r.meter.Identification()));
+  QVERIFY(f.Text("edHeatingEnergy").find("MWh") != std::string::npos);
+  QVERIFY(f.Cell("dataGridView_Q", 0, 1) != "XXXXXX");
+  QVERIFY(f.Cell("tempDataGridView", 0, 1) != "XXXXXX");
+  QVERIFY(f.Text("textBoxQf") != "XXXXXX");
+  QVERIFY(f.Text("textBoxThreshold1") != "XXXXXX");
+  QCOMPARE(r.window.Status().Text(1), QString("Done"));
+  r.window.RunStateRules();
+  QCOMPARE(r.window.Status().Text(2), QString("Device in manufacturer mode"));
+  QVERIFY(r.window.Status().Text(3).startsWith("Virtual meter[2400,Even,1]"));
+  // The rules now allow writing, saving and editing.
+  QVERIFY(r.window.Action("caWriteConfiguration")->isEnabled());
+  QVERIFY(r.window.Action("caSaveConfiguration")->isEnabled());
+  QVERIFY(f.Enabled("gbPulsChannel1"));
+  QVERIFY(!r.window.Action("caClosePort")->isEnabled());
+}
+
+void MainWindowTest::WrittenConfigurationReadsBack() {
+  Rig r;
+  QVERIFY(r.RunAndWait("caReadConfiguration"));
+  r.form().SetText("numericUpDown_mDay", "17");
+  r.form().SetText("textBoxQf", "2.5");
+  QVERIFY(r.RunAndWait("caWriteConfiguration"));
+  QVERIFY2(r.dialogs.shown.empty(),
+           r.dialogs.shown.empty() ? "" : r.dialogs.shown.front().Text.c_str());
+  // Monthly reporting day: low byte 0xE0 + day at Cfg 146; the write ends with a fresh read.
+  QCOMPARE(int(r.meter.ConfigBlock()[146]), 0xE0 + 17);
+  QCOMPARE(r.form().Text("numericUpDown_mDay"), std::string("17"));
+  QCOMPARE(r.form().Text("textBoxQf"), std::string("2.500E+0"));
+}
+
+void MainWindowTest::AddressBoxRules() {
+  ui::TfmTermuloConfig w;
+  auto* box = w.findChild<QLineEdit*>("ledMBusAddr");
+  auto* mbus = w.findChild<QRadioButton*>("rbMBusAddr");
+  auto* id = w.findChild<QRadioButton*>("rbDeviceID");
+  QCOMPARE(box->text(), QString("254"));
+  box->selectAll();
+  QTest::keyClicks(box, "12");
+  QCOMPARE(SettingsValue(SettingsMode::Read, "MBusAddress", "").Text(), std::string("12"));
+  QTest::keyClicks(box, "x");  // "12x" is no number: nothing stored
+  QCOMPARE(SettingsValue(SettingsMode::Read, "MBusAddress", "").Text(), std::string("12"));
+  // "Device ID  :" empties the box to "0" without touching the stored address.
+  id->click();
+  QCOMPARE(box->text(), QString("0"));
+  QTest::keyClicks(box, "1234");
+  QCOMPARE(SettingsValue(SettingsMode::Read, "MBusAddress", "").Text(), std::string("12"));
+  QVERIFY(!w.AddressModeMBus());
+  mbus->click();
+  QCOMPARE(box->text(), QString("12"));
+}
+
+void MainWindowTest::StoredAddressThatIsNoNumber() {
+  SettingsValue(SettingsMode::Write, "MBusAddress", "abc");
+  ui::TfmTermuloConfig w;
+  QCOMPARE(w.AddressText(), QString("254"));
+  QCOMPARE(SettingsValue(SettingsMode::Read, "MBusAddress", "").Text(), std::string("254"));
+}
+
+void MainWindowTest::MBusAddressFieldIsLimitedTo250() {
+  ui::TfmTermuloConfig w;
+  auto* e = w.findChild<QLineEdit*>("textActMBusAddr");
+  e->setEnabled(true);
+  e->clear();
+  QTest::keyClicks(e, "251");
+  QCOMPARE(e->text(), QString("250"));
+  e->clear();
+  QTest::keyClicks(e, "2a5");  // letters are dropped by the digit filter
+  QCOMPARE(e->text(), QString("25"));
+}
+
+void MainWindowTest::CloseGuardAsksWhileCommunicating() {
+  Rig r;
+  r.window.show();
+  QVERIFY(r.window.close());  // idle: no question
+  QVERIFY(r.dialogs.shown.empty());
+  r.window.show();
+  r.window.Action("caReadConfiguration")->trigger();
+  QVERIFY(r.host.Engine().Running());
+  r.dialogs.QueueAnswer(MsgResult::No);
+  QVERIFY(!r.window.close());
+  QCOMPARE(r.dialogs.shown.size(), std::size_t(1));
+  QCOMPARE(r.dialogs.shown[0].Text,
+           std::string("Now device communicate. Close program anyway?"));
+  QCOMPARE(r.dialogs.shown[0].Icon, MsgIcon::Warning);
+  QCOMPARE(r.dialogs.shown[0].Buttons, MsgButtons::YesNo);
+  r.dialogs.QueueAnswer(MsgResult::Yes);
+  QVERIFY(r.window.close());
+  r.host.Engine().StopExchange();
+}
+
+void MainWindowTest::SecondInstanceSignalsTheFirst() {
+  const QString name = "nord5-ui-test-" + QString::number(QCoreApplication::applicationPid());
+  ui::SingleInstance first(name);
+  QVERIFY(!first.SignalRunningInstance(200));  // nobody there yet
+  QVERIFY(first.Listen());
+  QSignalSpy spy(&first, &ui::SingleInstance::activationRequested);
+  ui::SingleInstance second(name);
+  QVERIFY(second.SignalRunningInstance(200));
+  QVERIFY(spy.wait(5000));
+}
+
+void MainWindowTest::SecondProcessExitsWithZero() {
+  const QString exe = QString(NORD5_BIN_DIR) + "/nord5-config";
+  if (!QFileInfo::exists(exe)) QSKIP("nord5-config is not built");
+  QTemporaryDir tmp;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("XDG_DATA_HOME", tmp.filePath("data"));
+  env.insert("TMPDIR", tmp.path());  // the local socket lives here
+  QProcess first;
+  first.setProcessEnvironment(env);
+  first.start(exe, {});
+  QVERIFY(first.waitForStarted());
+  const QString socket = tmp.filePath(ui::SingleInstance::DefaultName());
+  QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 20000));
+  QProcess second;
+  second.setProcessEnvironment(env);
+  second.start(exe, {});
+  QVERIFY(second.waitForFinished(20000));
+  QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(second.exitCode(), 0);
+  QCOMPARE(first.state(), QProcess::Running);
+  first.terminate();
+  if (!first.waitForFinished(5000)) first.kill();
+}
+
+NORD5_UI_TEST(MainWindowTest);
+#include "main_window_test.moc"
