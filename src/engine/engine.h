@@ -99,6 +99,10 @@ class TProtocolEngine {
   // selection first (the first reading, and every one with "Always select data").
   void LogCycle(bool select);
   void ClosePort();  // caClosePort
+  // Close guard of the main window: true when the window may close. While the port is open or
+  // periodic logging runs (LoggingIdle false) it asks "Now device communicate. Close program
+  // anyway?" with No as the default; an answer other than Yes keeps the window (and the exchange).
+  bool ConfirmClose();
 
   // Pulse start value in counts: the leading digits and points of `text` divided by the unit
   // factor, rounded half to even. Empty when the text has no number or the unit is unknown.

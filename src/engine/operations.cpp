@@ -153,4 +153,10 @@ void TProtocolEngine::LogCycle(bool select) {
 
 void TProtocolEngine::ClosePort() { StopExchange(); }
 
+bool TProtocolEngine::ConfirmClose() {
+  if (!Running() && host_.LoggingIdle()) return true;
+  return host_.GetDialogs().Message(std::string(kTextCloseAnyway), MsgIcon::Warning,
+                                    MsgButtons::YesNo, true) == MsgResult::Yes;
+}
+
 }  // namespace nord5

@@ -13,6 +13,8 @@ inline constexpr std::string_view kTextRepeatConnection = "Repeat connection?";
 inline constexpr std::string_view kTextCheckManufacturerJumper = "Check manufacturer jumper";
 inline constexpr std::string_view kTextCheckManufacturerOrTestJumper =
     "Check manufacturer or test jumper";
+inline constexpr std::string_view kTextCloseAnyway =
+    "Now device communicate. Close program anyway?";
 inline constexpr std::string_view kTextDone = "Done";
 inline constexpr std::string_view kTextTimeOutTrace = "\rTimeOut";
 inline constexpr std::string_view kTextLogTimeout = "Timeout";

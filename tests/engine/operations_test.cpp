@@ -262,6 +262,37 @@ TEST(Operations, PortThatCannotBeOpened) {
   EXPECT_FALSE(bench.engine->State().ReadingArchives);
 }
 
+TEST(Operations, CloseGuardAsksWhileTheMeterIsBusy) {
+  struct Case {
+    const char* name;
+    bool running, logging;
+    std::optional<MsgResult> answer;  // empty: no question
+    bool closes;
+  };
+  const std::vector<Case> cases = {
+      {"idle closes at once", false, false, std::nullopt, true},
+      {"exchange running, No keeps it", true, false, MsgResult::No, false},
+      {"exchange running, Yes closes", true, false, MsgResult::Yes, true},
+      {"logging between readings, No keeps it", false, true, MsgResult::No, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EngineBench bench;
+    bench.host.logging = c.logging;
+    if (c.running) bench.engine->LogCycle(true);
+    if (c.answer) bench.host.dialogs.QueueAnswer(*c.answer);
+    EXPECT_EQ(bench.engine->ConfirmClose(), c.closes);
+    if (c.answer) {
+      ASSERT_EQ(bench.host.dialogs.Texts(),
+                std::vector<std::string>{"Now device communicate. Close program anyway?"});
+      EXPECT_EQ(bench.host.dialogs.shown[0].Buttons, MsgButtons::YesNo);
+    } else {
+      EXPECT_TRUE(bench.host.dialogs.shown.empty());
+    }
+    EXPECT_EQ(bench.port->IsOpen(), c.running) << "the guard itself never ends the exchange";
+  }
+}
+
 TEST(Operations, PulseStartValueInCounts) {
   struct Case {
     const char* text;
