@@ -58,10 +58,4 @@ inline std::string Printf1(const char* fmt, const std::string& arg) {
   return out;
 }
 
-// Sets a radio button of a group explicitly, checked or not (setting every button of a group keeps
-// the order in which a view is filled visible to the programs that print it).
-inline void SetRadio(FormView& f, std::string_view name, bool checked) {
-  f.SetChecked(name, checked);
-}
-
 }  // namespace nord5::detail
