@@ -542,8 +542,13 @@ Bytes VirtualMeter::MemoryRead(const Bytes& d) {
   Bytes out(n + 1);
   out[0] = 0x0F;
   // Reading the test-mode byte switches the test mode without changes on or off; the byte then
-  // tells the new state.
-  if (Inside(Area{address, n}, kTestModeAddress, 1) && Inside(kRamArea, address, n)) {
+  // tells the new state. A read repeated within a few seconds is the master asking again for a
+  // lost answer and switches nothing.
+  const std::int64_t now = clock_.NowMs();
+  if (Inside(Area{address, n}, kTestModeAddress, 1) && Inside(kRamArea, address, n) &&
+      !(toggled_ && now - toggled_ms_ < kToggleRepeatMs)) {
+    toggled_ = true;
+    toggled_ms_ = now;
     if (ModeByte() == kModeTestNoChange) {
       SetModeByte(mode_before_test_);
       SetRam(kTestModeAddress, 0);

@@ -148,6 +148,9 @@ class VirtualMeter {
   std::vector<Selector> selection_;
   std::uint8_t access_number_ = 0;
   std::uint8_t mode_before_test_ = kModeManufacturer;
+  static constexpr std::int64_t kToggleRepeatMs = 3000;
+  bool toggled_ = false;
+  std::int64_t toggled_ms_ = 0;
 
   int answers_ = 0;
   int long_answers_ = 0;

@@ -416,6 +416,12 @@ TEST_F(MeterTest, TestModeByteReadSwitchesTestModeWithoutChanges) {
   ASSERT_EQ(on.size(), 11u);
   EXPECT_EQ(on[8], 1);
   EXPECT_EQ(meter_.ModeByte(), 0x40);
+  clock_.Advance(1000);  // the master asks again after a lost answer: no second switch
+  const Bytes repeated = meter_.Handle(MemoryReadTelegram(0xFE, 0x10058, 1));
+  ASSERT_EQ(repeated.size(), 11u);
+  EXPECT_EQ(repeated[8], 1);
+  EXPECT_EQ(meter_.ModeByte(), 0x40);
+  clock_.Advance(10000);
   const Bytes off = meter_.Handle(MemoryReadTelegram(0xFE, 0x10058, 1));
   ASSERT_EQ(off.size(), 11u);
   EXPECT_EQ(off[8], 0);
