@@ -126,7 +126,7 @@ int RunShow(const std::vector<std::string>& args) {
 
 }  // namespace
 
-NORD5_CLI_COMMAND("show", "FILE [--advanced]   print the controls a configuration file fills",
+NORD5_CLI_COMMAND("show", "FILE [--advanced]  print the controls a configuration file fills",
                   RunShow);
 
 }  // namespace nord5::cli
