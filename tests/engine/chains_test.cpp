@@ -282,6 +282,31 @@ TEST(Chains, EveryOperationAgainstTheVirtualMeter) {
          EXPECT_EQ(b.engine->State().RecordCount, 3);
          EXPECT_FALSE(b.engine->State().ReadingArchives);
        }},
+      {"archive readout of current data: one answer ends it",
+       [](EngineBench& b, sim::VirtualMeter&) { b.host.inputs.ArchiveKind = 0; },
+       [](TProtocolEngine& e) { e.ReadArchive({}); },
+       [](const sim::VirtualMeter&) {
+         // Nothing selected: the selection step becomes a data request.
+         return Chain{{Short(0x40), 100}, {kReset, 100}, {Short(0x7B), 100}};
+       },
+       [](EngineBench& b, const sim::VirtualMeter&) { EXPECT_EQ(b.host.archive.size(), 1u); }},
+      {"archive readout until stopped",
+       [](EngineBench& b, sim::VirtualMeter&) {
+         b.host.inputs.ArchiveKind = 1;
+         b.host.inputs.RecordCountText = "0";
+         b.host.on_archive = [&b] {
+           if (b.host.archive.size() == 2) b.engine->StopArchiveReading();
+         };
+       },
+       [](TProtocolEngine& e) { e.ReadArchive({}); },
+       [](const sim::VirtualMeter&) {
+         return Chain{{Short(0x40), 100},
+                      {Long(0x73, 0x50, {0x60}), 100},
+                      {Short(0x7B), 100},
+                      {Short(0x5B), 100}};
+       },
+       // "Stop" while the second answer comes in: that answer is the last.
+       [](EngineBench& b, const sim::VirtualMeter&) { EXPECT_EQ(b.host.archive.size(), 2u); }},
       {"one logging cycle with selection",
        [](EngineBench& b, sim::VirtualMeter&) { b.host.logging = true; },
        [](TProtocolEngine& e) { e.LogCycle(true); },

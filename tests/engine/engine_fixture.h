@@ -61,6 +61,7 @@ class RecordingHost : public EngineHost {
   }
   void DecodeArchiveRecord(const std::uint8_t* f, int limit) override {
     archive.emplace_back(f, f + limit + 2);
+    if (on_archive) on_archive();
   }
   void DecodeLogRecord(const std::uint8_t* f, int limit) override {
     logged.emplace_back(f, f + limit + 2);
@@ -97,6 +98,7 @@ class RecordingHost : public EngineHost {
   std::string optical, mbus, mem_value;
   int cleared = 0, images_shown = 0, collected = 0, menus_rebuilt = 0, prepared = 0, stops = 0;
   bool collect_ok = true, prepare_ok = true;
+  std::function<void()> on_archive;  // after each archive answer (the user may press "Stop")
 };
 
 // One telegram on the wire, with the clock time it was written.
