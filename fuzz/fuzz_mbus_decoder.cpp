@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   DecodeMBusData(frame, RecordLimit(frame), size % 2 == 0,
                  [](std::int32_t, std::int32_t, const TFullRecord& dr) {
                    std::size_t total = 0;
-                   for (int i = 0; i < dr.Count; ++i) total += VariantToText(dr.Rec[i].Value).size();
+                   for (int i = 0; i < dr.Count; ++i)
+                     total += VariantToText(dr.Rec[i].Value).size();
                    return total > 0;
                  });
   // A limit past the received bytes (a length byte that promises more than arrived).

@@ -110,7 +110,7 @@ int Decode(const std::vector<std::string>& args) {
   BuildFullRecord(*records, *list);
 
   char id_text[16];
-  std::snprintf(id_text, sizeof id_text, "%08u", static_cast<unsigned>(static_cast<std::uint32_t>(id)));
+  std::snprintf(id_text, sizeof id_text, "%08u", static_cast<std::uint32_t>(id));
   const std::string manufacturer = Manufacturer(frame[11], frame[12]);
   const int version = frame[13];
   const int medium = frame[14];
@@ -129,7 +129,8 @@ int Decode(const std::vector<std::string>& args) {
     return kExitOk;
   }
 
-  std::string out = "{\"id\": " + JsonString(id_text) + ", \"address\": " + std::to_string(address) +
+  std::string out = "{\"id\": " + JsonString(id_text) +
+                    ", \"address\": " + std::to_string(address) +
                     ", \"manufacturer\": " + JsonString(manufacturer) +
                     ", \"version\": " + std::to_string(version) +
                     ", \"medium\": " + std::to_string(medium) +

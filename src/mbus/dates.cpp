@@ -63,9 +63,7 @@ std::string FormatDateTimePattern(const DateTime& t, const std::string& pattern)
   const std::size_t n = pattern.size();
   std::size_t i = 0;
   // A 12-hour clock when the pattern has an AM/PM marker anywhere.
-  const bool twelve = pattern.find("AP") != std::string::npos ||
-                      pattern.find("ap") != std::string::npos ||
-                      pattern.find('A') != std::string::npos || pattern.find('a') != std::string::npos;
+  const bool twelve = pattern.find_first_of("Aa") != std::string::npos;
   while (i < n) {
     const char c = pattern[i];
     if (c == '\'') {

@@ -9,7 +9,8 @@ constexpr std::size_t kMinimumFrame = 6 + 3 + 12;  // start, C A CI, fixed heade
 
 std::uint8_t Checksum(std::span<const std::uint8_t> frame) {
   std::uint8_t sum = 0;
-  for (std::size_t i = 4; i < frame.size() - 2; ++i) sum = static_cast<std::uint8_t>(sum + frame[i]);
+  for (std::size_t i = 4; i < frame.size() - 2; ++i)
+    sum = static_cast<std::uint8_t>(sum + frame[i]);
   return sum;
 }
 }  // namespace

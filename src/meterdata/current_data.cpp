@@ -20,7 +20,7 @@ const CurrentDataRule* MatchCurrentDataRule(std::span<const std::uint8_t> header
 bool DecodingCurrentMeterData(FormView& form, std::int32_t ID, std::int32_t MBusA,
                               const TFullRecord& DR) {
   char id_text[16];
-  std::snprintf(id_text, sizeof id_text, "%08u", static_cast<unsigned>(static_cast<std::uint32_t>(ID)));
+  std::snprintf(id_text, sizeof id_text, "%08u", static_cast<std::uint32_t>(ID));
   form.SetText("textActDeviceID", id_text);
   form.SetText("textActMBusAddr", std::to_string(MBusA));
   for (int i = 0; i < DR.Count; ++i) {

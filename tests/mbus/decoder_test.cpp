@@ -201,8 +201,10 @@ TEST(DecodeMBusData, VariableLengthRecordKeepsItsHeader) {
 TEST(DecodeMBusData, ResultFollowsTheHandler) {
   const Bytes frame = LongFrame({0x04, 0x13, 0xD2, 0x04, 0x00, 0x00});
   EXPECT_FALSE(DecodeMBusData(frame, Limit(frame), false, nullptr));
-  EXPECT_FALSE(DecodeMBusData(frame, Limit(frame), false,
-                              [](std::int32_t, std::int32_t, const TFullRecord&) { return false; }));
+  const DecodedDataHandler refuse = [](std::int32_t, std::int32_t, const TFullRecord&) {
+    return false;
+  };
+  EXPECT_FALSE(DecodeMBusData(frame, Limit(frame), false, refuse));
   EXPECT_TRUE(Decode(frame, Limit(frame)).result);
 }
 
