@@ -150,7 +150,7 @@ void ReadVIFE(T_Value& v, std::uint8_t e) {
     case 5:
       v.ExtName += (e & 8) ? " upper limit" : " lower limit";
       v.ExtReik = v.Reik;
-      v.Reik = Offset(TReiksmes::rmAver_ss, e & 3);
+      v.Reik = CodeAfter(TReiksmes::rmAver_ss, e & 3);
       break;
     case 6:
       if (e & 4) {
@@ -159,7 +159,7 @@ void ReadVIFE(T_Value& v, std::uint8_t e) {
       } else {
         v.ExtName += " duration";
         v.ExtReik = v.Reik;
-        v.Reik = Offset(TReiksmes::rmAver_ss, e & 3);
+        v.Reik = CodeAfter(TReiksmes::rmAver_ss, e & 3);
       }
       break;
     default:  // 0, 1, 7: correction factors and the rest are not applied

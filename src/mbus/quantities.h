@@ -176,7 +176,7 @@ enum class TParametersTypes : std::uint8_t {
 
 constexpr std::uint8_t Ord(TReiksmes v) { return static_cast<std::uint8_t>(v); }
 // The code `steps` places after `base` (groups such as rmTime_ss .. rmTime_days).
-constexpr TReiksmes Offset(TReiksmes base, int steps) {
+constexpr TReiksmes CodeAfter(TReiksmes base, int steps) {
   return static_cast<TReiksmes>(Ord(base) + steps);
 }
 

@@ -136,7 +136,7 @@ constexpr std::optional<VifMeaning> LookUpVif(const std::array<VifRange, N>& tab
                                               std::uint8_t x) {
   for (const VifRange& r : table) {
     if (x < r.First || x > r.Last) continue;
-    const auto reik = Offset(r.Reik, (x - r.First) & r.CodeMask);
+    const auto reik = CodeAfter(r.Reik, (x - r.First) & r.CodeMask);
     double daug = r.Fixed;
     if (r.Scaled) {
       const int e = (x & r.ExpMask) + r.ExpBias;
