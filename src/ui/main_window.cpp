@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -19,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "foundation/settings.h"
+#include "foundation/shell.h"
 #include "model/form_layout.h"
 #include "ui/input_filters.h"
 #include "ui/qt_form_view.h"
@@ -377,7 +379,28 @@ void TfmTermuloConfig::SetupHelpMenu() {
   const auto en = SettingsValue(SettingsMode::Read, keys[1], "");
   help_items_[2]->setVisible(!en.Text().empty() && QFileInfo::exists(QString::fromStdString(en.Text())));
   for (int tag = 1; tag <= 3; ++tag) {
-    help_items_[tag]->setProperty("settingsKey", keys[tag - 1]);
+    QAction* item = help_items_[tag];
+    const std::string key = keys[tag - 1];
+    // Opens the language's help file with the desktop's program for it; nothing without a file.
+    connect(item, &QAction::triggered, this, [key] {
+      const std::string path = SettingsValue(SettingsMode::Read, key, "").Text();
+      if (path.empty() || !QFileInfo::exists(QString::fromStdString(path))) return;
+      XdgShell().Open(path);
+    });
+  }
+  if (QAction* about = findChild<QAction*>("About1")) {
+    connect(about, &QAction::triggered, this, [this] {
+      QMessageBox::about(this, "About", QString("%1\nVersion %2").arg(kProgramTitle, NORD5_FILE_VERSION));
+    });
+  }
+}
+
+void TfmTermuloConfig::RevealHelpItems() {
+  const char* keys[] = {"HelpFileLT", "HelpFileEN", "HelpFileRU"};
+  for (int tag = 1; tag <= 3; ++tag) {
+    const auto v = SettingsValue(SettingsMode::Read, keys[tag - 1], "");
+    if (!v.Text().empty() && QFileInfo::exists(QString::fromStdString(v.Text())))
+      help_items_[tag]->setVisible(true);
   }
 }
 

@@ -53,6 +53,10 @@ class TfmTermuloConfig : public QMainWindow {
   // The state as the rules see it now.
   WindowState CurrentState() const;
 
+  // Shows every help item whose file exists (after an update check downloaded help files).
+  void RevealHelpItems();
+  QAction* HelpItem(int tag) const { return help_items_.value(tag); }
+
   // Address box: "MBus addr.:" (true) or "Device ID  :" (false) chosen.
   bool AddressModeMBus() const;
   QString AddressText() const;

@@ -67,9 +67,12 @@ QPushButton* SetButton(QWidget* parent, const QString& name) {
 QWidget* TfmTermuloConfig::BuildActualTab() {
   auto* page = new QWidget;
   page->setObjectName("tbActual");
-  auto* lay = new QHBoxLayout(page);
-  lay->setContentsMargins(8, 8, 8, 8);
+  auto* outer = new QVBoxLayout(page);
+  outer->setContentsMargins(8, 8, 8, 8);
+  auto* lay = new QHBoxLayout;
   lay->setSpacing(8);
+  outer->addLayout(lay);
+  outer->addStretch(1);
 
   // Counters.
   QGroupBox* counters = MakeGroup(page, "gbCounters", "Counters");
@@ -86,7 +89,6 @@ QWidget* TfmTermuloConfig::BuildActualTab() {
         SetButton(counters, "btSetPulse2"));
   c.Add(MakeLabel(counters, "lbManufactureNumber", "Manufacturer number"),
         ValueBox(counters, "edManufactureNumber"));
-  c.g->setRowStretch(c.row, 1);
 
   // Status information.
   QGroupBox* status = MakeGroup(page, "gbStatusInformation", "Status information");
@@ -111,7 +113,6 @@ QWidget* TfmTermuloConfig::BuildActualTab() {
         SetButton(status, "btSetTime"));
   s.Add(MakeLabel(status, "lbDeviceVersion", "Firmware version:"),
         MakeLabel(status, "lbDeviceVersion1", ""));
-  s.g->setRowStretch(s.row, 1);
 
   // Sensors and the pulse output.
   auto* right = new QWidget(page);

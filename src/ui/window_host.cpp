@@ -321,6 +321,12 @@ void MainWindowHost::WireActions() {
     WatchLine();
   });
 
+  // The manufacturer code is mirrored into its hidden companion, whose name is the settings key.
+  window_.Form().SetHandler("edManufacture1", [this] {
+    FormView& f = window_.Form();
+    f.SetText("edManufacture", f.Text("edManufacture1"));
+    SettingsValue(SettingsMode::Write, "edManufacture", f.Text("edManufacture"));
+  });
   button("btDeviceID", [&e] { e.SetIdentification(); });
   button("btSetPulse1", [&e] { e.SetPulseValue(1); });
   button("btSetPulse2", [&e] { e.SetPulseValue(2); });
