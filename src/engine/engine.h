@@ -47,10 +47,9 @@ class TProtocolEngine {
   // An exchange runs (the port is open; ActiveDriver).
   bool Running() const;
 
-  // --- Sequencer
-  // ------------------------------------------------------------------------------------ Opens the
-  // port for an exchange; false (after "Can't open COM port" or "Check parameters") when it cannot
-  // start.
+  // Sequencer.
+  // Opens the port for an exchange; false (after "Can't open COM port" or "Check parameters") when
+  // it cannot start.
   bool StartExchange();
   // Next step `step`; with a region the transfer fields and Start_Command come from it.
   // False when the exchange could not start (StartExchange failed).
@@ -68,14 +67,12 @@ class TProtocolEngine {
   void ProgressSet(std::int32_t value);
   void ProgressOff();
 
-  // --- Driver callbacks
-  // -------------------------------------------------------------------------------
+  // Driver callbacks.
   void OnSilence();
   // 1 when an acknowledgement was taken, otherwise 0.
   std::int32_t OnData(const std::uint8_t* bytes, std::int32_t count);
 
-  // --- Operations (actions and buttons of the main window)
-  // -----------------------------------------------
+  // Operations: the actions and buttons of the main window.
   void ReadConfiguration();                // caReadConfiguration, F3
   void WriteConfigurationWithModeCheck();  // caCheckManufacturerJumper
   void WriteConfiguration();               // caWriteConfiguration, F4
@@ -112,7 +109,6 @@ class TProtocolEngine {
   TelegramInputs BuilderInputs(const EngineInputs& in) const;
   void Send();
   bool AddressUsable(const EngineInputs& in);
-  bool ScanAndDispatch();
   void TakeLongFrame(std::int32_t at, std::int32_t L);
   void DataTelegram(const std::uint8_t* frame, std::int32_t L);
   void MemoryReadAnswer(const std::uint8_t* frame, std::int32_t L);

@@ -65,7 +65,7 @@ class EngineHost {
   // Current values of the input controls.
   virtual EngineInputs Inputs() = 0;
 
-  // --- Status bar -----------------------------------------------------------------------------
+  // Status bar.
   // panel 0: the step being sent ("Request data", empty when idle); panel 1: "Done" and the like.
   virtual void SetStatusText(int panel, const std::string& text) {
     (void)panel;
@@ -78,25 +78,22 @@ class EngineHost {
     (void)max;
   }
 
-  // --- Communication log and data log -----------------------------------------------------------
+  // Communication log and data log.
   // TraceText of the communication log; `text` may start with "\r" (a line break).
   virtual void TraceText(const std::string& text) { (void)text; }
   // LogEvent of the data log ("Timeout", "Repeat log command").
   virtual void LogEvent(const std::string& text) { (void)text; }
 
-  // --- Periodic logging (the logging timer and its check box)
-  // -------------------------------------- The logging timer's tag is 0 (no periodic logging
-  // active).
+  // Periodic logging: the logging timer and its check box.
+  // The logging timer's tag is 0 (no periodic logging active).
   virtual bool LoggingIdle() { return true; }
   // Unchecks `cbLogingData` (its handler stops the logging).
   virtual void UncheckLogging() {}
   // Enables the logging timer after one logged reading.
   virtual void StartLoggingTimer() {}
 
-  // --- Data telegrams
-  // ------------------------------------------------------------------------------- `frame` starts
-  // at the first 68h and holds limit + 2 bytes; `limit` (L + 4) is the offset of the check sum. The
-  // host hands it to DecodeMBusData with the handler named.
+  // Data telegrams. `frame` starts at the first 68h and holds limit + 2 bytes; `limit` (L + 4) is
+  // the offset of the check sum. The host hands it to DecodeMBusData with the handler named.
   // edMedium, edDevVersion, edAccNo (2 hex digits each), edManufac and edManufacture1 (the
   // letters of DecodeManufacturer; edManufacture1 without running its change handler).
   virtual void ShowDataHeader(const DataHeader& header) { (void)header; }
@@ -118,9 +115,8 @@ class EngineHost {
     (void)limit;
   }
 
-  // --- Results of memory reads
-  // ---------------------------------------------------------------------- `edOpticalCredits`,
-  // `edMBusCredits`, each as 8 upper-case hexadecimal digits.
+  // Results of memory reads.
+  // `edOpticalCredits`, `edMBusCredits`, each as 8 upper-case hexadecimal digits.
   virtual void ShowCredits(const std::string& optical, const std::string& mbus) {
     (void)optical;
     (void)mbus;
@@ -128,7 +124,7 @@ class EngineHost {
   // `edValue` after a raw memory read (hexadecimal with two digits a byte, or decimal).
   virtual void ShowMemoryValue(const std::string& text) { (void)text; }
 
-  // --- Procedures of the parameter model ---------------------------------------------------------
+  // Procedures of the parameter model.
   // Focus the data pages (read and write configuration start with it).
   virtual void FocusDataPages() {}
   // ClearParameterDisplay: clear the shown calibration data before a configuration is read.
@@ -147,10 +143,8 @@ class EngineHost {
   // refreshes the three inner check sums afterwards.
   virtual bool PrepareImageForWrite() { return true; }
 
-  // --- End of an exchange
-  // --------------------------------------------------------------------------- Called by
-  // StopExchange after the port has been closed (the window re-evaluates its state rules; the
-  // command-line loop ends).
+  // End of an exchange: called by StopExchange after the port has been closed (the window
+  // re-evaluates its state rules; the command-line loop ends).
   virtual void ExchangeStopped() {}
 };
 
