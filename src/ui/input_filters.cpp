@@ -3,39 +3,31 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include "model/value_codec.h"
+
 namespace nord5::ui {
 
 std::optional<QChar> FilterKey(KeyFilterKind kind, QChar c, const QString& text, bool hex) {
-  const bool backspace = c == QChar(8);
+  // The filters work on the 8-bit keys of the meter tool; anything else is no allowed key.
+  if (c.unicode() > 127) return std::nullopt;
+  const char key = static_cast<char>(c.unicode());
+  const std::string t = text.toStdString();
+  char out = kKeyRejected;
   switch (kind) {
-    case KeyFilterKind::Float:
-    case KeyFilterKind::Grid:
-    case KeyFilterKind::AdvancedGrid: {
-      if (c == ',' || c == '.') {
-        if (text.contains('.')) return std::nullopt;
-        return QChar('.');
-      }
-      if (backspace || (c >= '0' && c <= '9')) return c;
-      if (kind != KeyFilterKind::AdvancedGrid &&
-          (c == '+' || c == '-' || c == 'E' || c == 'e'))
-        return c;
-      return std::nullopt;
-    }
-    case KeyFilterKind::Integer:
-      if (backspace || (c >= '0' && c <= '9')) return c;
-      return std::nullopt;
-    case KeyFilterKind::Manufacturer:
-      if (c >= 'a' && c <= 'z') return c.toUpper();
-      if (backspace || (c >= 'A' && c <= 'Z')) return c;
-      return std::nullopt;
+    case KeyFilterKind::Float: out = FloatKeyFilter(key, t); break;
+    case KeyFilterKind::Grid: out = GridKeyFilter(key, t); break;
+    case KeyFilterKind::AdvancedGrid: out = AdvancedGridKeyFilter(key, t); break;
+    case KeyFilterKind::Integer: out = IntegerKeyFilter(key); break;
+    case KeyFilterKind::Manufacturer: out = ManufacturerKeyFilter(key); break;
     case KeyFilterKind::HexOrDecimal: {
-      const QChar u = (c >= 'a' && c <= 'z') ? c.toUpper() : c;
-      if (backspace || (u >= '0' && u <= '9')) return u;
-      if (hex && u >= 'A' && u <= 'F') return u;
-      return std::nullopt;
+      // Raw memory boxes: upper case first, then digits, and A-F with the HEX box checked.
+      const char u = (key >= 'a' && key <= 'z') ? static_cast<char>(key - 'a' + 'A') : key;
+      if (u == kKeyBackspace || (u >= '0' && u <= '9') || (hex && u >= 'A' && u <= 'F')) out = u;
+      break;
     }
   }
-  return std::nullopt;
+  if (out == kKeyRejected) return std::nullopt;
+  return QChar(out);
 }
 
 KeyFilter::KeyFilter(KeyFilterKind kind, QObject* parent, std::function<bool()> hex)
@@ -67,10 +59,7 @@ void InstallKeyFilter(QLineEdit* edit, KeyFilterKind kind, std::function<bool()>
 }
 
 QString ClampMBusAddress(const QString& text) {
-  bool ok = false;
-  const long long v = text.trimmed().toLongLong(&ok);
-  if (ok && v > 250) return "250";
-  return text;
+  return QString::fromStdString(LimitPrimaryAddress(text.toStdString()));
 }
 
 bool AddressClamp::eventFilter(QObject* watched, QEvent* event) {

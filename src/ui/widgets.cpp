@@ -105,6 +105,8 @@ void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
 QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                    const QModelIndex& index) const {
   QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+  if (grid_->edit_started)
+    grid_->edit_started(index.column(), index.row(), grid_->CellText(index.column(), index.row()));
   if (auto* e = qobject_cast<QLineEdit*>(editor); e && grid_->KeyFilterType() >= 0)
     InstallKeyFilter(e, static_cast<ui::KeyFilterKind>(grid_->KeyFilterType()));
   return editor;

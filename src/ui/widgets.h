@@ -13,6 +13,7 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTreeWidget>
+#include <functional>
 
 namespace nord5::ui {
 
@@ -32,6 +33,9 @@ class StringGrid : public QTableWidget {
   // Typing filter of the cell editor (a KeyFilterKind), or -1 for none.
   void SetKeyFilter(int kind) { key_filter_ = kind; }
   int KeyFilterType() const { return key_filter_; }
+  // Called when a cell editor opens, with the cell and its text before editing.
+  std::function<void(int col, int row, const QString& text)> edit_started;
+  bool Editing() const { return state() == QAbstractItemView::EditingState; }
   QString CellText(int col, int row) const;
   void SetCellText(int col, int row, const QString& text);
   void Resize(int cols, int rows);

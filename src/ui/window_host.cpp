@@ -19,6 +19,7 @@
 #include "mbus/decoder.h"
 #include "meterdata/current_data.h"
 #include "model/engine_hooks.h"
+#include "model/flow_coefficients.h"
 #include "model/parameter_display.h"
 #include "transport/platform/posix_serial_line.h"
 #include "transport/port_list.h"
@@ -29,6 +30,7 @@
 #include "ui/qt_form_view.h"
 #include "ui/state_rules.h"
 #include "ui/status_panels.h"
+#include "ui/widgets.h"
 #include "ui/window_texts.h"
 
 namespace nord5::ui {
@@ -279,20 +281,34 @@ void MainWindowHost::ProgramSettings() {
   window_.RebuildTitle();
 }
 
+void MainWindowHost::ShowError(const std::string& what) {
+  // The application's general error display.
+  GetDialogs().Message(what, MsgIcon::Error, MsgButtons::Ok);
+}
+
+void MainWindowHost::Guarded(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+  }
+}
+
 void MainWindowHost::WireActions() {
   auto on = [this](const char* action, std::function<void()> fn) {
     QAction* a = window_.Action(action);
     connect(a, &QAction::triggered, this, [this, fn = std::move(fn)] {
-      fn();
+      Guarded(fn);
       WatchLine();
     });
   };
   auto button = [this](const char* name, std::function<void()> fn) {
     window_.Form().SetHandler(name, [this, fn = std::move(fn)] {
-      fn();
+      Guarded(fn);
       WatchLine();
     });
   };
+  window_.QtForm().on_handler_error = [this](const std::string& what) { ShowError(what); };
   TProtocolEngine& e = *engine_;
   on("caReadConfiguration", [&e] { e.ReadConfiguration(); });
   on("caWriteConfiguration", [&e] { e.WriteConfiguration(); });
@@ -320,6 +336,23 @@ void MainWindowHost::WireActions() {
     if (!on_now && engine_->Running()) engine_->StopExchange();
     WatchLine();
   });
+
+  // Cell editing of the calibration grids: an edited cell is reformatted with its column's
+  // pattern (or gets its old text back) when the edit ends, on a click and on leaving the grid.
+  for (const char* name : {kGridQ, kGridQt, kGridCor, kGridTemp}) {
+    auto* grid = window_.findChild<StringGrid*>(name);
+    if (!grid) continue;
+    auto memory = std::make_shared<GridEditMemory>();
+    grid->edit_started = [memory](int col, int row, const QString& text) {
+      GridGetEditText(*memory, col, row, text.toStdString());
+    };
+    auto reformat = [this, grid, memory, name] {
+      GridClick(window_.Form(), name, *memory, grid->Editing());
+      grid->viewport()->update();
+    };
+    connect(grid, &QTableWidget::cellChanged, this, reformat);
+    connect(grid, &QTableWidget::cellClicked, this, reformat);
+  }
 
   // The manufacturer code is mirrored into its hidden companion, whose name is the settings key.
   window_.Form().SetHandler("edManufacture1", [this] {

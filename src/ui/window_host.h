@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 #include "transport/usb_notifier.h"
@@ -65,6 +66,8 @@ class MainWindowHost final : public QObject, public EngineHost {
 
  private:
   void WireActions();
+  void ShowError(const std::string& what);
+  void Guarded(const std::function<void()>& fn);
   void WatchLine();
   void FillState(struct WindowState& s);
   std::string LineText() const;
