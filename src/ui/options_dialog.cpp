@@ -61,36 +61,39 @@ TfmOptions::TfmOptions(TCommPort& port, QWidget* parent, std::function<void()> c
   tl->setContentsMargins(3, 3, 3, 3);
   QGroupBox* com = MakeGroup(tab, "gbCOMportOptions", "COM port options");
   auto* g = new QGridLayout(com);
-  g->setContentsMargins(4, 4, 4, 4);
-  g->setSpacing(3);
+  g->setContentsMargins(3, 3, 3, 3);
+  g->setSpacing(2);
   const TPortCong& pc = port_.PC();
   baud_ = RadioGroup(com, "BaudRate", "Baud rate",
                      {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600",
                       "115200"},
                      3, 3, static_cast<int>(pc.FBaudRate), g, 0, 0, 1);
   bits_ = RadioGroup(com, "Bits", "Bits", {"5", "6", "7", "8"}, 1, 3,
-                     static_cast<int>(pc.FBits), g, 0, 1, 2);
+                     static_cast<int>(pc.FBits), g, 0, 1, 1);
   parity_ = RadioGroup(com, "cbParityList1", "Parity", {"&None", "&Odd", "&Even", "&Mark", "&Sapce"},
-                       1, 2, static_cast<int>(pc.FParity), g, 1, 0, 1);
+                       2, 2, static_cast<int>(pc.FParity), g, 1, 0, 1);
   stop_ = RadioGroup(com, "StopBits", "Stop Bits", {"1    bit", "1.5 bit", "2    bit"}, 1, 0,
-                     static_cast<int>(pc.FStopBits), g, 2, 0, 1);
+                     static_cast<int>(pc.FStopBits), g, 1, 1, 1);
   auto* lines = new QWidget(com);
-  auto* ll = new QVBoxLayout(lines);
+  auto* ll = new QHBoxLayout(lines);
   ll->setContentsMargins(4, 0, 0, 0);
   dtr_ = MakeCheck(lines, "DTR", "DTR", pc.FDTR);
   rts_ = MakeCheck(lines, "RTS", "RTS", pc.FRTS);
   ll->addWidget(dtr_);
   ll->addWidget(rts_);
   ll->addStretch(1);
-  g->addWidget(lines, 2, 1);
+  g->addWidget(lines, 2, 0, 1, 2);
   QGroupBox* mbus = MakeGroup(com, "gbMBusPort", "M-Bus port");
   auto* ml = new QVBoxLayout(mbus);
-  ml->setContentsMargins(4, 4, 4, 4);
+  ml->setContentsMargins(4, 2, 4, 4);
   ports_ = new QListWidget(mbus);
   ports_->setObjectName("lvMBusPort");
   ports_->setItemDelegate(new PortRowDelegate(ports_));
+  ports_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+  ports_->setMinimumHeight(60);
   ml->addWidget(ports_);
   g->addWidget(mbus, 3, 0, 1, 2);
+  g->setRowStretch(3, 1);
   tl->addWidget(com);
   pages->addTab(tab, "Communication");
   lay->addWidget(pages, 1);
@@ -124,7 +127,8 @@ TfmOptions::TfmOptions(TCommPort& port, QWidget* parent, std::function<void()> c
   }
   apply_->setEnabled(false);
   ScaleFormTo96(this);
-  setFixedSize(291, 317);
+  // The design size, unless the fonts of this desktop need more room.
+  setFixedSize(sizeHint().expandedTo(QSize(291, 317)));
   if (parent) move(parent->window()->geometry().center() - rect().center());
 }
 
@@ -136,8 +140,9 @@ QButtonGroup* TfmOptions::RadioGroup(QWidget* parent, const QString& name, const
                                      int rowspan) {
   QGroupBox* box = MakeGroup(parent, name, caption);
   auto* gl = new QGridLayout(box);
-  gl->setContentsMargins(4, 2, 4, 2);
-  gl->setSpacing(1);
+  gl->setContentsMargins(4, 0, 4, 2);
+  gl->setHorizontalSpacing(6);
+  gl->setVerticalSpacing(0);
   auto* group = new QButtonGroup(box);
   const int rows = (static_cast<int>(items.size()) + columns - 1) / columns;
   for (int i = 0; i < items.size(); ++i) {
