@@ -62,6 +62,8 @@ class MainWindowTest : public QObject {
   void AddressBoxRules();
   void StoredAddressThatIsNoNumber();
   void MBusAddressFieldIsLimitedTo250();
+  void TypingFilters_data();
+  void TypingFilters();
   void CloseGuardAsksWhileCommunicating();
   void SecondInstanceSignalsTheFirst();
   void SecondProcessExitsWithZero();
@@ -152,6 +154,40 @@ void MainWindowTest::MBusAddressFieldIsLimitedTo250() {
   e->clear();
   QTest::keyClicks(e, "2a5");  // letters are dropped by the digit filter
   QCOMPARE(e->text(), QString("25"));
+}
+
+void MainWindowTest::TypingFilters_data() {
+  QTest::addColumn<QString>("field");
+  QTest::addColumn<bool>("hex");
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("calibration comma") << "textBoxR1lo" << false << "1,5" << "1.5";
+  QTest::newRow("calibration second point") << "textBoxR1lo" << false << "1.5.2" << "1.52";
+  QTest::newRow("calibration exponent") << "textBoxTEMP_MAX" << false << "-1e3x" << "-1e3";
+  QTest::newRow("identity digits") << "textActDeviceID" << false << "12ab34" << "1234";
+  QTest::newRow("manufacturer letters") << "edManufacture1" << false << "z1vq" << "ZVQ";
+  QTest::newRow("address decimal") << "edAddr" << false << "10a8" << "108";
+  QTest::newRow("address hex") << "edAddr" << true << "10a8g" << "10A8";
+  QTest::newRow("value hex") << "edValue" << true << "ff" << "FF";
+}
+
+void MainWindowTest::TypingFilters() {
+  QFETCH(QString, field);
+  QFETCH(bool, hex);
+  QFETCH(QString, typed);
+  QFETCH(QString, shown);
+  ui::TfmTermuloConfig w;
+  auto* e = w.findChild<QLineEdit*>(field);
+  QVERIFY(e);
+  e->setEnabled(true);
+  e->setReadOnly(false);
+  e->clear();
+  if (hex) {
+    w.Form().SetChecked("cbAddrHEX", true);
+    w.Form().SetChecked("cbDataHEX", true);
+  }
+  QTest::keyClicks(e, typed);
+  QCOMPARE(e->text(), shown);
 }
 
 void MainWindowTest::CloseGuardAsksWhileCommunicating() {
