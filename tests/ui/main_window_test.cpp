@@ -59,6 +59,7 @@ class MainWindowTest : public QObject {
   void TitleCarriesTheFileVersion();
   void ReadConfigurationFillsThePages();
   void WrittenConfigurationReadsBack();
+  void SavedConfigurationLoadsBack();
   void AddressBoxRules();
   void StoredAddressThatIsNoNumber();
   void MBusAddressFieldIsLimitedTo250();
@@ -114,6 +115,25 @@ void MainWindowTest::WrittenConfigurationReadsBack() {
   QCOMPARE(int(r.meter.ConfigBlock()[146]), 0xE0 + 17);
   QCOMPARE(r.form().Text("numericUpDown_mDay"), std::string("17"));
   QCOMPARE(r.form().Text("textBoxQf"), std::string("2.500E+0"));
+}
+
+void MainWindowTest::SavedConfigurationLoadsBack() {
+  Rig r;
+  QVERIFY(r.RunAndWait("caReadConfiguration"));
+  const std::string qf = r.form().Text("textBoxQf");
+  const QString path = env_.dir->filePath("meter.meterConfig");
+  r.dialogs.QueueFile(path.toStdString());
+  r.window.Action("caSaveConfiguration")->trigger();
+  QCOMPARE(QFileInfo(path).size(), qint64(748));
+  QCOMPARE(r.dialogs.file_requests.back().Title, std::string("Save configuration file"));
+  r.form().SetText("textBoxQf", "9.000E+0");
+  r.dialogs.QueueFile(path.toStdString());
+  r.window.Action("caLoadConfiguration")->trigger();
+  QVERIFY(r.dialogs.shown.empty());
+  QCOMPARE(r.form().Text("textBoxQf"), qf);
+  // The folder is remembered for the next dialog.
+  QCOMPARE(QDir(QString::fromStdString(SettingsValue(SettingsMode::Read, "ConfigFilePath", "").Text())),
+           QDir(env_.dir->path()));
 }
 
 void MainWindowTest::AddressBoxRules() {
