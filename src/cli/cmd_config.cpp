@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/cli_host.h"
-#include "files/atomic_file.h"
+#include "foundation/atomic_file.h"
 #include "foundation/meter_image.h"
 
 namespace nord5::cli {

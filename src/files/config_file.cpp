@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "files/atomic_file.h"
+#include "foundation/atomic_file.h"
 #include "foundation/settings.h"
 #include "model/advanced_grid.h"
 #include "model/flow_coefficients.h"

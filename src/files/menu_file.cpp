@@ -11,7 +11,7 @@
 #include <cctype>
 #include <optional>
 
-#include "files/atomic_file.h"
+#include "foundation/atomic_file.h"
 #include "foundation/number_format.h"
 #include "foundation/settings.h"
 #include "model/lcd_menu.h"

@@ -12,15 +12,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
 
+#include "foundation/atomic_file.h"
 #include "foundation/form_view.h"
 #include "foundation/number_format.h"
 
@@ -166,78 +165,6 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return data;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-std::string ParentFolder(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-// Replaces the file at `path` by `data` so that a crash or a full disk at any moment leaves
-// either the old or the new file in place, never a truncated one: the text goes into a new file
-// in the same folder, is flushed to the disk, and is renamed over the old one.
-bool ReplaceFile(std::string path, const std::string& data) {
-  struct stat st {};
-  bool exists = false;
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    // Write through a link to the file it names instead of replacing the link.
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr) return false;
-    path = resolved;
-  }
-  if (::stat(path.c_str(), &st) == 0) {
-    exists = true;
-    if (!S_ISREG(st.st_mode)) return false;
-    // A read-only settings file stays as it is, even though the folder would let us replace it
-    // (and even for the superuser, for whom access() does not look at the mode bits).
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
-    if (::access(path.c_str(), W_OK) != 0) return false;
-  } else if (errno != ENOENT) {
-    return false;
-  }
-
-  static std::atomic<unsigned> counter{0};
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  bool ok = true;
-  if (exists && ::fchmod(fd, st.st_mode & 07777) != 0) ok = false;
-  if (ok) ok = WriteAll(fd, data);
-  if (ok) ok = ::fsync(fd) == 0;
-  if (::close(fd) != 0) ok = false;
-  if (ok && WriteHook()) ok = WriteHook()(temp);
-  if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  // Make the rename itself durable; the file is already complete if this fails.
-  const int dir = ::open(ParentFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-  return true;
-}
-
 std::string HomeFolder() {
   if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
   if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
@@ -276,7 +203,7 @@ SettingsResult Access(SettingsMode mode, const std::string& section, const std::
   if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) return failed;
   std::string text;
   if (ini.Save(text, false) < 0) return failed;
-  if (!ReplaceFile(path, text)) return failed;
+  if (!WriteFileAtomically(path, text.data(), text.size(), WriteHook())) return failed;
   return SettingsResult(value);
 }
 
