@@ -61,10 +61,18 @@ int main(int argc, char** argv) {
     Usage(argc < 2 ? stderr : stdout);
     return argc < 2 ? nord5::cli::kExitUsage : nord5::cli::kExitOk;
   }
-  const std::string name = argv[1];
-  std::vector<std::string> args(argv + 2, argv + argc);
-  for (const auto& c : nord5::cli::Commands())
-    if (name == c.name) return c.run(args);
+  // Common options may stand before the command (nord5-cli --port P read-config --out F): the
+  // command is the first argument that names one, and every other argument goes to it in order.
+  std::vector<std::string> all(argv + 1, argv + argc);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    for (const auto& c : nord5::cli::Commands()) {
+      if (all[i] != c.name) continue;
+      std::vector<std::string> args(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(i));
+      args.insert(args.end(), all.begin() + static_cast<std::ptrdiff_t>(i) + 1, all.end());
+      return c.run(args);
+    }
+  }
+  const std::string name = all.front();
   std::fprintf(stderr, "nord5-cli: unknown command \"%s\"\n", name.c_str());
   Usage(stderr);
   return nord5::cli::kExitUsage;
