@@ -137,25 +137,6 @@ std::vector<std::uint8_t> ArchiveRecords(const ExchangeState& s) {
 
 }  // namespace
 
-std::optional<std::uint32_t> ParseHex32(const std::string& raw) {
-  const std::string text = Trim(raw);
-  if (text.empty() || text.size() > 8) return std::nullopt;
-  std::uint32_t v = 0;
-  for (char c : text) {
-    int d;
-    if (c >= '0' && c <= '9')
-      d = c - '0';
-    else if (c >= 'A' && c <= 'F')
-      d = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f')
-      d = c - 'a' + 10;
-    else
-      return std::nullopt;
-    v = (v << 4) | static_cast<std::uint32_t>(d);
-  }
-  return v;
-}
-
 std::optional<std::uint32_t> ParseDec32(const std::string& raw) {
   const std::string text = Trim(raw);
   if (text.empty() || text.size() > 10) return std::nullopt;

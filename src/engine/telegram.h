@@ -10,6 +10,8 @@
 //   memory write  CI A2: 0F type addr(4) data(n)
 #pragma once
 
+#include "foundation/number_format.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -94,9 +96,8 @@ double PulseUnitFactor(int index);     // 0 for an index outside the list
 std::uint8_t PrimaryAddressByRule(int mbus_addr_type, std::uint8_t cfg_mbus_address,
                                   std::uint8_t cfg_fabrication_first);
 
-// Reads texts as the window's number boxes do. Hex: 1 to 8 hexadecimal digits (what "$" + text
-// accepts), surrounding blanks ignored. Decimal: an unsigned 32-bit number.
-std::optional<std::uint32_t> ParseHex32(const std::string& text);
+// Reads a decimal text as the window's number boxes do: an unsigned 32-bit number, surrounding
+// blanks ignored. Hexadecimal texts go through ParseHex32 of foundation/number_format.h.
 std::optional<std::uint32_t> ParseDec32(const std::string& text);
 
 }  // namespace nord5

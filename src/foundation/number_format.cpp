@@ -441,7 +441,7 @@ std::optional<long long> ParseInt(std::string_view text) {
   return value;
 }
 
-std::optional<unsigned long> ParseHex32(std::string_view text) {
+std::optional<std::uint32_t> ParseHex32(std::string_view text) {
   text = Trim(text);
   if (text.empty()) return std::nullopt;
   std::uint64_t value = 0;
@@ -459,7 +459,7 @@ std::optional<unsigned long> ParseHex32(std::string_view text) {
     value = value * 16 + static_cast<std::uint64_t>(digit);
     if (value > 0xFFFFFFFFull) return std::nullopt;
   }
-  return static_cast<unsigned long>(value);
+  return static_cast<std::uint32_t>(value);
 }
 
 }  // namespace nord5

@@ -3,6 +3,7 @@
 // is given; never touches the C locale.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,6 @@ std::optional<double> ParseFloat(std::string_view text, char separator = '.');
 // Parses a decimal integer (optional sign, blanks around); nothing when it is not one or overflows.
 std::optional<long long> ParseInt(std::string_view text);
 // Parses hexadecimal digits (no prefix, blanks around); nothing when empty, not hex or > 32 bits.
-std::optional<unsigned long> ParseHex32(std::string_view text);
+std::optional<std::uint32_t> ParseHex32(std::string_view text);
 
 }  // namespace nord5
