@@ -374,20 +374,42 @@ QWidget* TfmTermuloConfig::BuildManufactureTab() {
   inner->setObjectName("pcFloatrateTemepratures");
   lay->addWidget(inner, 1);
 
-  // Flow calibration.
+  // Flow calibration: the three grids side by side, tall enough for all their rows, so the
+  // header row never scrolls away; coefficients, medium and the calculator buttons below.
   auto* flow = new QWidget;
   flow->setObjectName("tbFloatrate");
   auto* fl = new QGridLayout(flow);
   fl->setContentsMargins(4, 4, 4, 4);
   fl->setSpacing(6);
+  auto fit = [](StringGrid* g, int col_width) {
+    g->horizontalHeader()->setDefaultSectionSize(col_width);
+    g->verticalHeader()->setDefaultSectionSize(16);
+    g->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    g->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    g->setFixedSize(g->columnCount() * col_width + 2 * g->frameWidth(),
+                    g->rowCount() * 16 + 2 * g->frameWidth());
+  };
   StringGrid* q = MakeGrid(flow, "dataGridView_Q", 5, 18, 0, 1);
   StringGrid* qt = MakeGrid(flow, "dataGridView_Qt", 5, 18, 0, 1);
-  for (StringGrid* g : {q, qt}) {
-    g->horizontalHeader()->setDefaultSectionSize(76);
-    g->setMinimumHeight(200);
-  }
-  fl->addWidget(q, 0, 0);
-  fl->addWidget(qt, 0, 1);
+  fit(q, 64);
+  fit(qt, 64);
+  fl->addWidget(q, 0, 0, Qt::AlignTop);
+  fl->addWidget(qt, 0, 1, Qt::AlignTop);
+  QGroupBox* calc = MakeGroup(flow, "gbCalculator", "Calculator");
+  auto* kl = new QVBoxLayout(calc);
+  kl->setContentsMargins(4, 2, 4, 4);
+  kl->setSpacing(3);
+  StringGrid* cor = MakeGrid(calc, "dataGridViewCor", 3, 18, 0, 1);
+  fit(cor, 56);
+  cor->setColumnWidth(0, 62);
+  cor->setFixedWidth(62 + 56 + 56 + 2 * cor->frameWidth());
+  kl->addWidget(cor);
+  auto* calc_buttons = new QHBoxLayout;
+  calc_buttons->addWidget(MakeButton(calc, "btSet", "Set"));
+  calc_buttons->addWidget(MakeButton(calc, "btCalculate", "Calculate"));
+  kl->addLayout(calc_buttons);
+  fl->addWidget(calc, 0, 2, Qt::AlignTop);
+
   auto* bottom = new QHBoxLayout;
   QGroupBox* scalars = MakeGroup(flow, "gbFlowCoefficients", "Coefficients");
   auto* sg = GridIn(scalars, 4);
@@ -398,55 +420,49 @@ QWidget* TfmTermuloConfig::BuildManufactureTab() {
       {"textBoxT0", "T0"},   {"textBoxdTo", "dT0"}, {"textBoxN", "N"}};
   int i = 0;
   for (auto [name, caption] : fields) {
-    const int col = (i / 5) * 2;
-    sg->addWidget(MakeLabel(scalars, QString("lb") + name, caption), i % 5, col);
+    const int col = (i / 3) * 2;
+    QLabel* l = MakeLabel(scalars, QString("lb") + name, caption);
+    l->setMinimumWidth(24);
+    sg->addWidget(l, i % 3, col);
     QLineEdit* e = MakeEdit(scalars, name, kPlaceholder);
-    e->setFixedWidth(80);
-    sg->addWidget(e, i % 5, col + 1);
+    e->setFixedWidth(76);
+    sg->addWidget(e, i % 3, col + 1);
     ++i;
   }
+  QGroupBox* times = MakeGroup(flow, "gbTransitTimes", "Transit times");
+  auto* tt = GridIn(times, 4);
+  tt->setVerticalSpacing(2);
   const std::pair<const char*, const char*> tof[] = {{"textBoxTOFsum", "Tup+Tdw (safe)"},
                                                      {"textBoxTup", "Tup"},
                                                      {"textBoxTdw", "Tdw"},
                                                      {"textBoxTdw_Tup", "Tdw-Tup"}};
   i = 0;
   for (auto [name, caption] : tof) {
-    sg->addWidget(MakeLabel(scalars, QString("lb") + name, caption), i, 4);
-    QLineEdit* e = MakeEdit(scalars, name, kPlaceholder, true);
-    e->setFixedWidth(80);
-    sg->addWidget(e, i, 5);
+    tt->addWidget(MakeLabel(times, QString("lb") + name, caption), i, 0);
+    QLineEdit* e = MakeEdit(times, name, kPlaceholder, true);
+    e->setFixedWidth(74);
+    tt->addWidget(e, i, 1);
     ++i;
   }
+  fl->addWidget(times, 1, 2, Qt::AlignTop);
   bottom->addWidget(scalars);
   QGroupBox* medium = MakeGroup(flow, "gbMedium", "Medium");
-  auto* ml = new QVBoxLayout(medium);
-  ml->setSpacing(2);
-  ml->addWidget(MakeCombo(medium, "comboBoxMediumCFG", MediumItems(), 0));
-  ml->addWidget(MakeRadio(medium, "radioButton_rhoT1", "Flow pipe (T1)", true));
-  ml->addWidget(MakeRadio(medium, "radioButton_rhoT2", "Return pipe (T2)"));
-  ml->addWidget(MakeCheck(medium, "checkBoxCFG_HEAT_ONLY", "HEATING ONLY"));
-  ml->addStretch(1);
-  bottom->addWidget(medium);
-  QGroupBox* calc = MakeGroup(flow, "gbCalculator", "Calculator");
-  auto* kl = new QGridLayout(calc);
-  kl->setContentsMargins(4, 2, 4, 4);
-  kl->setSpacing(3);
-  StringGrid* cor = MakeGrid(calc, "dataGridViewCor", 3, 18, 0, 1);
-  cor->horizontalHeader()->setDefaultSectionSize(56);
-  kl->addWidget(cor, 0, 0, 4, 1);
-  kl->addWidget(MakeButton(calc, "btSet", "Set"), 0, 1);
-  kl->addWidget(MakeButton(calc, "btCalculate", "Calculate"), 1, 1);
-  auto* extr = new QWidget(calc);
+  auto* ml = new QGridLayout(medium);
+  ml->setContentsMargins(4, 2, 4, 4);
+  ml->setVerticalSpacing(1);
+  ml->addWidget(MakeCombo(medium, "comboBoxMediumCFG", MediumItems(), 0), 0, 0, 1, 2);
+  ml->addWidget(MakeRadio(medium, "radioButton_rhoT1", "Flow pipe (T1)", true), 1, 0);
+  ml->addWidget(MakeRadio(medium, "radioButton_rhoT2", "Return pipe (T2)"), 2, 0);
+  ml->addWidget(MakeCheck(medium, "checkBoxCFG_HEAT_ONLY", "HEATING ONLY"), 3, 0);
+  auto* extr = new QWidget(medium);
   auto* el = new QVBoxLayout(extr);
   el->setContentsMargins(0, 0, 0, 0);
   el->addWidget(MakeRadio(extr, "flow_linear", "linear  extrapolation", true));
   el->addWidget(MakeRadio(extr, "flow_limited", "limited extrapolation"));
-  kl->addWidget(extr, 2, 1);
-  kl->setRowStretch(3, 1);
-  bottom->addWidget(calc, 1);
-  fl->addLayout(bottom, 1, 0, 1, 2);
-  fl->setRowStretch(0, 3);
-  fl->setRowStretch(1, 2);
+  ml->addWidget(extr, 1, 1, 3, 1);
+  bottom->addWidget(medium, 1);
+  fl->addLayout(bottom, 1, 0, 1, 2, Qt::AlignTop);
+  fl->setRowStretch(2, 1);
   inner->addTab(flow, "Floatrate");
 
   // Temperature calibration.
@@ -530,10 +546,14 @@ QWidget* TfmTermuloConfig::BuildVarmeTab() {
   StringGrid* adv = MakeGrid(range, "dataGridView3", 2, 27, 1, 0);
   adv->horizontalHeader()->resizeSection(0, 170);
   adv->horizontalHeader()->resizeSection(1, 120);
+  adv->verticalHeader()->setDefaultSectionSize(16);
+  adv->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  adv->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   const QStringList labels = AdvancedGridLabels();
   for (int r = 0; r < labels.size(); ++r) adv->SetCellText(0, r, labels[r]);
-  adv->setFixedWidth(170 + 120 + 22);
-  rl->addWidget(adv, 1);
+  adv->setFixedSize(170 + 120 + 2 * adv->frameWidth(), 27 * 16 + 2 * adv->frameWidth());
+  rl->addWidget(adv);
+  rl->addStretch(1);
   lay->addWidget(range);
 
   auto* right = new QVBoxLayout;
