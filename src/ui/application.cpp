@@ -10,8 +10,8 @@
 #include "ui/main_window.h"
 #include "ui/single_instance.h"
 #include "ui/widgets.h"
-#include "ui/window_texts.h"
 #include "ui/window_host.h"
+#include "ui/window_texts.h"
 
 namespace nord5::ui {
 

@@ -14,11 +14,21 @@ std::optional<QChar> FilterKey(KeyFilterKind kind, QChar c, const QString& text,
   const std::string t = text.toStdString();
   char out = kKeyRejected;
   switch (kind) {
-    case KeyFilterKind::Float: out = FloatKeyFilter(key, t); break;
-    case KeyFilterKind::Grid: out = GridKeyFilter(key, t); break;
-    case KeyFilterKind::AdvancedGrid: out = AdvancedGridKeyFilter(key, t); break;
-    case KeyFilterKind::Integer: out = IntegerKeyFilter(key); break;
-    case KeyFilterKind::Manufacturer: out = ManufacturerKeyFilter(key); break;
+    case KeyFilterKind::Float:
+      out = FloatKeyFilter(key, t);
+      break;
+    case KeyFilterKind::Grid:
+      out = GridKeyFilter(key, t);
+      break;
+    case KeyFilterKind::AdvancedGrid:
+      out = AdvancedGridKeyFilter(key, t);
+      break;
+    case KeyFilterKind::Integer:
+      out = IntegerKeyFilter(key);
+      break;
+    case KeyFilterKind::Manufacturer:
+      out = ManufacturerKeyFilter(key);
+      break;
     case KeyFilterKind::HexOrDecimal: {
       // Raw memory boxes: upper case first, then digits, and A-F with the HEX box checked.
       const char u = (key >= 'a' && key <= 'z') ? static_cast<char>(key - 'a' + 'A') : key;

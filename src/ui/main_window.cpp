@@ -181,9 +181,11 @@ void TfmTermuloConfig::BuildActions() {
   AddAction("caSetPuseValue1", "Set puse value 1");
   AddAction("caSetPuseValue2", "Set puse value 2");
   AddAction("caSetDeviceID", "Set device ID");
-  QAction* adv = AddAction("caAdvaced", "Advaced", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_QuoteLeft));
+  QAction* adv =
+      AddAction("caAdvaced", "Advaced", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_QuoteLeft));
   adv->setCheckable(true);
-  QAction* test = AddAction("caTestMode", "Test mode", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F12));
+  QAction* test =
+      AddAction("caTestMode", "Test mode", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F12));
   test->setCheckable(true);
   AddAction("caTestModeWithoutChanging", "Test mode On/Off");
   AddAction("caTestModeWithChanging", "Test mode with changing");
@@ -287,8 +289,10 @@ void TfmTermuloConfig::BuildToolBar() {
     a->setIcon(style()->standardIcon(b.icon));
     // Long captions go on two lines under the picture.
     const QString caption = b.caption ? QString(b.caption) : a->text();
-    if (caption.size() > 14) a->setIconText(QString(caption).replace(caption.lastIndexOf(' '), 1, '\n'));
-    else if (b.caption) a->setIconText(caption);
+    if (caption.size() > 14)
+      a->setIconText(QString(caption).replace(caption.lastIndexOf(' '), 1, '\n'));
+    else if (b.caption)
+      a->setIconText(caption);
     a->setToolTip(QString(b.caption ? b.caption : a->text()).remove('&'));
     tb->addAction(a);
     if (auto* w = qobject_cast<QToolButton*>(tb->widgetForAction(a))) {
@@ -321,9 +325,7 @@ void TfmTermuloConfig::BindButton(const QString& button, const QString& action) 
   QAction* a = actions_.value(action);
   if (!b || !a) return;
   connect(b, &QPushButton::clicked, a, &QAction::trigger);
-  auto sync = [b, a] {
-    b->setEnabled(a->isEnabled());
-  };
+  auto sync = [b, a] { b->setEnabled(a->isEnabled()); };
   connect(a, &QAction::changed, b, sync);
   sync();
 }
@@ -337,7 +339,8 @@ void TfmTermuloConfig::ApplyFixedClientSize() {
 
 void TfmTermuloConfig::SetupAddressBox() {
   // "MBusAddress" with the box's text as default; a stored text that is no number becomes 254.
-  const auto stored = SettingsValue(SettingsMode::Read, "MBusAddress", address_->text().toStdString());
+  const auto stored =
+      SettingsValue(SettingsMode::Read, "MBusAddress", address_->text().toStdString());
   QString text = QString::fromStdString(stored.Text());
   if (!IsNumber(text)) {
     SettingsValue(SettingsMode::Write, "MBusAddress", 254);
@@ -377,7 +380,8 @@ void TfmTermuloConfig::SetupHelpMenu() {
   const char* keys[] = {"HelpFileLT", "HelpFileEN", "HelpFileRU"};
   // Only the English item is looked at on start; the update check reveals the others.
   const auto en = SettingsValue(SettingsMode::Read, keys[1], "");
-  help_items_[2]->setVisible(!en.Text().empty() && QFileInfo::exists(QString::fromStdString(en.Text())));
+  help_items_[2]->setVisible(!en.Text().empty() &&
+                             QFileInfo::exists(QString::fromStdString(en.Text())));
   for (int tag = 1; tag <= 3; ++tag) {
     QAction* item = help_items_[tag];
     const std::string key = keys[tag - 1];
@@ -390,7 +394,8 @@ void TfmTermuloConfig::SetupHelpMenu() {
   }
   if (QAction* about = findChild<QAction*>("About1")) {
     connect(about, &QAction::triggered, this, [this] {
-      QMessageBox::about(this, "About", QString("%1\nVersion %2").arg(kProgramTitle, NORD5_FILE_VERSION));
+      QMessageBox::about(this, "About",
+                         QString("%1\nVersion %2").arg(kProgramTitle, NORD5_FILE_VERSION));
     });
   }
 }
@@ -489,12 +494,12 @@ void TfmTermuloConfig::InstallInputFilters() {
   BindButton("btTestModeWithoutChanging", "caTestModeWithoutChanging");
 
   auto edit = [this](const char* n) { return findChild<QLineEdit*>(n); };
-  for (const char* n : {"edPulseInput1", "edPulseInput2", "edPulseOutputValue", "textBoxR1lo",
-                        "textBoxR1hi", "textBoxR2lo", "textBoxR2hi", "textBoxRref1_R1",
-                        "textBoxR1_Rref1", "textBoxRref2_R1", "textBoxR1_Rref2", "textBoxRref1_R2",
-                        "textBoxR2_Rref1", "textBoxRref2_R2", "textBoxR2_Rref2",
-                        "textBoxT_DIFF_START", "textBoxT_DIFF_MIN", "textBoxT_DIFF_MAX",
-                        "textBoxTEMP_MIN", "textBoxTEMP_MAX"})
+  for (const char* n :
+       {"edPulseInput1",     "edPulseInput2",     "edPulseOutputValue", "textBoxR1lo",
+        "textBoxR1hi",       "textBoxR2lo",       "textBoxR2hi",        "textBoxRref1_R1",
+        "textBoxR1_Rref1",   "textBoxRref2_R1",   "textBoxR1_Rref2",    "textBoxRref1_R2",
+        "textBoxR2_Rref1",   "textBoxRref2_R2",   "textBoxR2_Rref2",    "textBoxT_DIFF_START",
+        "textBoxT_DIFF_MIN", "textBoxT_DIFF_MAX", "textBoxTEMP_MIN",    "textBoxTEMP_MAX"})
     InstallKeyFilter(edit(n), KeyFilterKind::Float);
   for (const char* n : {"edManufactureNumber", "textActDeviceID", "textActMBusAddr", "edManNumber",
                         "edRecordCount", "edLogingTime", "edOpticalCredits", "edMBusCredits"})

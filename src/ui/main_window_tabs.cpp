@@ -78,8 +78,10 @@ QWidget* TfmTermuloConfig::BuildActualTab() {
   QGroupBox* counters = MakeGroup(page, "gbCounters", "Counters");
   Rows c{GridIn(counters)};
   c.g->setColumnMinimumWidth(0, 96);
-  c.Add(MakeLabel(counters, "lbHeatingEnergy", "Heating energy"), ValueBox(counters, "edHeatingEnergy"));
-  c.Add(MakeLabel(counters, "lbCoolingEnergy", "Cooling energy"), ValueBox(counters, "edCoolingEnergy"));
+  c.Add(MakeLabel(counters, "lbHeatingEnergy", "Heating energy"),
+        ValueBox(counters, "edHeatingEnergy"));
+  c.Add(MakeLabel(counters, "lbCoolingEnergy", "Cooling energy"),
+        ValueBox(counters, "edCoolingEnergy"));
   c.Add(MakeLabel(counters, "lbTariff1", "Tariff 1"), ValueBox(counters, "edTariff1"));
   c.Add(MakeLabel(counters, "lbTariff2", "Tariff 2"), ValueBox(counters, "edTariff2"));
   c.Add(MakeLabel(counters, "lbVolume", "Volume"), ValueBox(counters, "edVolume"));
@@ -95,7 +97,8 @@ QWidget* TfmTermuloConfig::BuildActualTab() {
   Rows s{GridIn(status)};
   s.g->setColumnMinimumWidth(0, 90);
   s.Add(MakeLabel(status, "lbWorkingTime", "Working time"), ValueBox(status, "edWorkingTime"));
-  s.Add(MakeLabel(status, "lbErrorFreeTime", "Error free time"), ValueBox(status, "edErrorFreeTime"));
+  s.Add(MakeLabel(status, "lbErrorFreeTime", "Error free time"),
+        ValueBox(status, "edErrorFreeTime"));
   s.Add(MakeLabel(status, "lbErrorDateAndTime", "Error date && time"),
         ValueBox(status, "edErrorDateAndTime"));
   s.Add(MakeLabel(status, "lbErrorCode", "Error code"), ValueBox(status, "edErrorCode"));
@@ -168,11 +171,10 @@ QWidget* TfmTermuloConfig::BuildMenuTab() {
     const int rows = g == 1 ? 16 : 11;
     for (int i = 0; i < items.size(); ++i) {
       const int item = i + 1;
-      QCheckBox* cb =
-          MakeCheck(box, QString("checkBox%1_%2").arg(g).arg(item), items[i],
-                    g == 1 && (item == 1 || item == 2 || item == 9));
-      const bool disabled = (g == 1 && item >= 13) || (g == 2 && item >= 24 && item <= 30) ||
-                            (g == 3 && item >= 23);
+      QCheckBox* cb = MakeCheck(box, QString("checkBox%1_%2").arg(g).arg(item), items[i],
+                                g == 1 && (item == 1 || item == 2 || item == 9));
+      const bool disabled =
+          (g == 1 && item >= 13) || (g == 2 && item >= 24 && item <= 30) || (g == 3 && item >= 23);
       cb->setEnabled(!disabled);
       gl->addWidget(cb, i % rows, i / rows);
     }
@@ -195,7 +197,8 @@ QWidget* TfmTermuloConfig::BuildMenuTab() {
   lay->addWidget(hidden);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
-  for (auto [name, caption] : {std::pair{"btLoadMenu", "Load menu"}, {"BitBtn2", "Store Menu"},
+  for (auto [name, caption] : {std::pair{"btLoadMenu", "Load menu"},
+                               {"BitBtn2", "Store Menu"},
                                {"btWriteUserMenu", "Write user menu"}}) {
     QPushButton* b = MakeButton(page, name, caption);
     b->setMinimumWidth(116);
@@ -231,10 +234,13 @@ QWidget* TfmTermuloConfig::BuildConfigurationTab() {
     auto* sl = new QGridLayout(src);
     sl->setContentsMargins(6, 2, 6, 4);
     sl->setVerticalSpacing(1);
-    const std::pair<const char*, const char*> sources[] = {
-        {"heating", "Heating energy"}, {"cooling", "Cooling energy"}, {"volume", "Medium volume"},
-        {"tarrif1", "Tarrif 1 energy"}, {"tarrif2", "Tarrif 2 energy"}, {"L1", "L1"},
-        {"L2", "L2"}};
+    const std::pair<const char*, const char*> sources[] = {{"heating", "Heating energy"},
+                                                           {"cooling", "Cooling energy"},
+                                                           {"volume", "Medium volume"},
+                                                           {"tarrif1", "Tarrif 1 energy"},
+                                                           {"tarrif2", "Tarrif 2 energy"},
+                                                           {"L1", "L1"},
+                                                           {"L2", "L2"}};
     // heating, cooling, volume in the first column, L1 and L2 in the second; the tariff
     // sources are not offered.
     const int pos[7][2] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {3, 1}, {0, 1}, {1, 1}};
@@ -471,12 +477,15 @@ QWidget* TfmTermuloConfig::BuildManufactureTab() {
   auto* tl = new QHBoxLayout(temp);
   QGroupBox* sensors = MakeGroup(temp, "gbTemperatureSensors", "Sensors");
   Rows t{GridIn(sensors)};
-  const std::pair<const char*, const char*> tfields[] = {
-      {"textBoxR1lo", "R1lo:"},          {"textBoxR1hi", "R1hi:"},
-      {"textBoxR2lo", "R2lo:"},          {"textBoxR2hi", "R2hi:"},
-      {"textBoxT_DIFF_START", "dTstart:"}, {"textBoxT_DIFF_MIN", "dTmin:"},
-      {"textBoxT_DIFF_MAX", "dTmax:"},   {"textBoxTEMP_MIN", "Tmin:"},
-      {"textBoxTEMP_MAX", "Tmax:"}};
+  const std::pair<const char*, const char*> tfields[] = {{"textBoxR1lo", "R1lo:"},
+                                                         {"textBoxR1hi", "R1hi:"},
+                                                         {"textBoxR2lo", "R2lo:"},
+                                                         {"textBoxR2hi", "R2hi:"},
+                                                         {"textBoxT_DIFF_START", "dTstart:"},
+                                                         {"textBoxT_DIFF_MIN", "dTmin:"},
+                                                         {"textBoxT_DIFF_MAX", "dTmax:"},
+                                                         {"textBoxTEMP_MIN", "Tmin:"},
+                                                         {"textBoxTEMP_MAX", "Tmax:"}};
   for (auto [name, caption] : tfields) {
     QLineEdit* e = MakeEdit(sensors, name, kPlaceholder);
     e->setFixedWidth(110);
@@ -511,13 +520,13 @@ QWidget* TfmTermuloConfig::BuildManufactureTab() {
   auto* test = new QWidget;
   test->setObjectName("tbTestParameters");
   auto* xl2 = new QHBoxLayout(test);
-  QTreeWidget* list = MakeCheckList(test, "lvTestParameters", TestParameterItems(), "Test parameters");
+  QTreeWidget* list =
+      MakeCheckList(test, "lvTestParameters", TestParameterItems(), "Test parameters");
   list->setFixedWidth(260);
   xl2->addWidget(list);
   auto* tb = new QVBoxLayout;
   QPushButton* tm = MakeButton(test, "btTestModeWithoutChanging", "Test mode On/Off");
-  QPushButton* tma =
-      MakeButton(test, "btTestModeWithoutChangingForAll", "Test mode On/Off (all)");
+  QPushButton* tma = MakeButton(test, "btTestModeWithoutChangingForAll", "Test mode On/Off (all)");
   tb->addWidget(tm);
   tb->addWidget(tma);
   tb->addStretch(1);
@@ -537,7 +546,8 @@ QWidget* TfmTermuloConfig::BuildVarmeTab() {
   auto* rl = new QVBoxLayout(range);
   auto* lists = new QWidget(range);
   Rows l{GridIn(lists, 0)};
-  l.Add(MakeLabel(lists, "lbcomboBoxQP", "qp"), MakeCombo(lists, "comboBoxQP", NominalFlowItems(), 0));
+  l.Add(MakeLabel(lists, "lbcomboBoxQP", "qp"),
+        MakeCombo(lists, "comboBoxQP", NominalFlowItems(), 0));
   l.Add(MakeLabel(lists, "lbcomboBoxEnergyUnit", "energy unit"),
         MakeCombo(lists, "comboBoxEnergyUnit", EnergyUnitItems(), 1));
   l.Add(MakeLabel(lists, "lbDinamicRange", "Dinamic range"),
@@ -583,7 +593,8 @@ QWidget* TfmTermuloConfig::BuildVarmeTab() {
   // Service group: mode buttons and the production options a configuration save applies.
   QGroupBox* service = MakeGroup(page, "gbUnlookDevice", "Device service");
   Rows sv{GridIn(service)};
-  sv.Add(MakeLabel(service, "lbManNumber", "Production number:"), MakeEdit(service, "edManNumber", ""),
+  sv.Add(MakeLabel(service, "lbManNumber", "Production number:"),
+         MakeEdit(service, "edManNumber", ""),
          MakeButton(service, "btSetFabricationNumber", "Set"));
   sv.Add(MakeLabel(service, "lbMBusaddr", "M-Bus address:"), MakeEdit(service, "edMBusAddr", ""));
   sv.Add(MakeLabel(service, "lbMBusAddrType", "Address rule:"),

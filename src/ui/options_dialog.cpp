@@ -64,14 +64,15 @@ TfmOptions::TfmOptions(TCommPort& port, QWidget* parent, std::function<void()> c
   g->setContentsMargins(3, 3, 3, 3);
   g->setSpacing(2);
   const TPortCong& pc = port_.PC();
-  baud_ = RadioGroup(com, "BaudRate", "Baud rate",
-                     {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600",
-                      "115200"},
-                     3, 3, static_cast<int>(pc.FBaudRate), g, 0, 0, 1);
-  bits_ = RadioGroup(com, "Bits", "Bits", {"5", "6", "7", "8"}, 1, 3,
-                     static_cast<int>(pc.FBits), g, 0, 1, 1);
-  parity_ = RadioGroup(com, "cbParityList1", "Parity", {"&None", "&Odd", "&Even", "&Mark", "&Sapce"},
-                       2, 2, static_cast<int>(pc.FParity), g, 1, 0, 1);
+  baud_ = RadioGroup(
+      com, "BaudRate", "Baud rate",
+      {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}, 3, 3,
+      static_cast<int>(pc.FBaudRate), g, 0, 0, 1);
+  bits_ = RadioGroup(com, "Bits", "Bits", {"5", "6", "7", "8"}, 1, 3, static_cast<int>(pc.FBits), g,
+                     0, 1, 1);
+  parity_ =
+      RadioGroup(com, "cbParityList1", "Parity", {"&None", "&Odd", "&Even", "&Mark", "&Sapce"}, 2,
+                 2, static_cast<int>(pc.FParity), g, 1, 0, 1);
   stop_ = RadioGroup(com, "StopBits", "Stop Bits", {"1    bit", "1.5 bit", "2    bit"}, 1, 0,
                      static_cast<int>(pc.FStopBits), g, 1, 1, 1);
   auto* lines = new QWidget(com);

@@ -25,10 +25,18 @@ QPixmap TariffPicture(int type, int size) {
   p.setPen(Qt::NoPen);
   const QColor fill(30, 160, 60, 110);
   switch ((type - 1) % 4) {
-    case 0: p.fillRect(QRect(2, 2, size - 4, m - 2), fill); break;
-    case 1: p.fillRect(QRect(2, m, size - 4, m - 2), fill); break;
-    case 2: p.fillRect(QRect(2, 2, m - 2, size - 4), fill); break;
-    default: p.fillRect(QRect(m, 2, m - 2, size - 4), fill); break;
+    case 0:
+      p.fillRect(QRect(2, 2, size - 4, m - 2), fill);
+      break;
+    case 1:
+      p.fillRect(QRect(2, m, size - 4, m - 2), fill);
+      break;
+    case 2:
+      p.fillRect(QRect(2, 2, m - 2, size - 4), fill);
+      break;
+    default:
+      p.fillRect(QRect(m, 2, m - 2, size - 4), fill);
+      break;
   }
   if (type > 4) {
     p.setPen(QPen(Qt::black, 1));

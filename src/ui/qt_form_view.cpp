@@ -503,10 +503,10 @@ void QtFormView::SetReadOnly(std::string_view name, bool read_only) {
   } else if (auto* sp = qobject_cast<QSpinBox*>(o)) {
     sp->setReadOnly(read_only);
   } else if (auto* g = qobject_cast<QTableWidget*>(o)) {
-    g->setEditTriggers(read_only ? QAbstractItemView::NoEditTriggers
-                                 : QAbstractItemView::DoubleClicked |
-                                       QAbstractItemView::EditKeyPressed |
-                                       QAbstractItemView::AnyKeyPressed);
+    g->setEditTriggers(read_only
+                           ? QAbstractItemView::NoEditTriggers
+                           : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                 QAbstractItemView::AnyKeyPressed);
   }
 }
 

@@ -43,10 +43,18 @@ MsgResult QtDialogs::Message(const std::string& text, MsgIcon icon, MsgButtons b
   box.setWindowTitle(parent_ ? parent_->window()->windowTitle() : QString());
   box.setText(QString::fromStdString(text).replace("\r\n", "\n").replace('\r', '\n'));
   switch (icon) {
-    case MsgIcon::Error: box.setIcon(QMessageBox::Critical); break;
-    case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MsgIcon::Error:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case MsgIcon::Warning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MsgIcon::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case MsgIcon::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
   }
   switch (buttons) {
     case MsgButtons::Ok:
@@ -62,10 +70,14 @@ MsgResult QtDialogs::Message(const std::string& text, MsgIcon icon, MsgButtons b
       break;
   }
   switch (box.exec()) {
-    case QMessageBox::Yes: return MsgResult::Yes;
-    case QMessageBox::No: return MsgResult::No;
-    case QMessageBox::Cancel: return MsgResult::Cancel;
-    default: return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Ok;
+    case QMessageBox::Yes:
+      return MsgResult::Yes;
+    case QMessageBox::No:
+      return MsgResult::No;
+    case QMessageBox::Cancel:
+      return MsgResult::Cancel;
+    default:
+      return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Ok;
   }
 }
 

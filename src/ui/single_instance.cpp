@@ -1,7 +1,8 @@
 #include "ui/single_instance.h"
 
-#include <QLocalSocket>
 #include <unistd.h>
+
+#include <QLocalSocket>
 
 #include "ui/window_texts.h"
 

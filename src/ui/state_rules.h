@@ -18,19 +18,19 @@ class FormView;
 namespace nord5::ui {
 
 struct WindowState {
-  bool port_open = false;          // P: an exchange with the meter runs
-  bool logging = false;            // L: periodic data logging runs
-  bool configuration = false;      // C: a meter image is shown (`NoConfiguration`)
-  bool advanced = false;           // A: `caAdvaced` checked
-  bool reading_archives = false;   // `ReadingArchives`
+  bool port_open = false;         // P: an exchange with the meter runs
+  bool logging = false;           // L: periodic data logging runs
+  bool configuration = false;     // C: a meter image is shown (`NoConfiguration`)
+  bool advanced = false;          // A: `caAdvaced` checked
+  bool reading_archives = false;  // `ReadingArchives`
   bool update_check_running = false;
-  std::uint32_t device_jumper = 0;  // `DeviceJumper`
-  std::uint32_t firmware = 0;       // `FirmwareVersion` of the image
-  int device_medium = 0;            // `DeviceMedium`
-  int archive_rows = 0;             // rows of `sgArchive`
-  int read_data_index = 0;          // `cbReadData`
-  int time_correction_index = 0;    // `cbTimeCorrection`
-  std::array<std::uint8_t, 2> pio_cfg{};   // image bytes 188 (channel 1) and 189 (channel 2)
+  std::uint32_t device_jumper = 0;          // `DeviceJumper`
+  std::uint32_t firmware = 0;               // `FirmwareVersion` of the image
+  int device_medium = 0;                    // `DeviceMedium`
+  int archive_rows = 0;                     // rows of `sgArchive`
+  int read_data_index = 0;                  // `cbReadData`
+  int time_correction_index = 0;            // `cbTimeCorrection`
+  std::array<std::uint8_t, 2> pio_cfg{};    // image bytes 188 (channel 1) and 189 (channel 2)
   std::array<std::uint8_t, 16> mnf_mask{};  // `_mtr07_MENU_MNF_MASK`, image offset 172
   // Radio buttons the rules look at.
   std::array<bool, 2> pulse_in{};

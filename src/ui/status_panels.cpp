@@ -64,10 +64,10 @@ void StatusPanels::paintEvent(QPaintEvent*) {
     if (i == 1 && in_progress_) {
       // A zero maximum draws nothing.
       if (progress_max_ <= 0) continue;
-      const int done = static_cast<int>(static_cast<long long>(inner.width()) * progress_ /
-                                        progress_max_);
-      const QString pct = QString("%1%").arg(static_cast<long long>(progress_) * 100 /
-                                             progress_max_);
+      const int done =
+          static_cast<int>(static_cast<long long>(inner.width()) * progress_ / progress_max_);
+      const QString pct =
+          QString("%1%").arg(static_cast<long long>(progress_) * 100 / progress_max_);
       const QRect done_rect(inner.left(), inner.top(), std::clamp(done, 0, inner.width()),
                             inner.height());
       p.fillRect(inner, pal.color(QPalette::Window));

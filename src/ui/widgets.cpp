@@ -103,7 +103,7 @@ void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
 }
 
 QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                                   const QModelIndex& index) const {
+                                    const QModelIndex& index) const {
   QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
   if (grid_->edit_started)
     grid_->edit_started(index.column(), index.row(), grid_->CellText(index.column(), index.row()));

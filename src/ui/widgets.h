@@ -2,13 +2,13 @@
 // objectName, so the form view finds it by that name.
 #pragma once
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QCheckBox>
 #include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
@@ -28,7 +28,10 @@ class StringGrid : public QTableWidget {
   int FixedRows() const { return fixed_rows_; }
   void SetFixedRows(int rows);
   // Highlighting of the current row and column (off for grids that use the standard look).
-  void SetCrossHighlight(bool on) { cross_highlight_ = on; viewport()->update(); }
+  void SetCrossHighlight(bool on) {
+    cross_highlight_ = on;
+    viewport()->update();
+  }
   bool CrossHighlight() const { return cross_highlight_; }
   // Typing filter of the cell editor (a KeyFilterKind), or -1 for none.
   void SetKeyFilter(int kind) { key_filter_ = kind; }

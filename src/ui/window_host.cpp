@@ -38,11 +38,16 @@ namespace {
 
 const char* ParityName(TParity p) {
   switch (p) {
-    case TParity::pr_None: return "None";
-    case TParity::pr_Odd: return "Odd";
-    case TParity::pr_Even: return "Even";
-    case TParity::pr_Mark: return "Mark";
-    case TParity::pr_Space: return "Space";
+    case TParity::pr_None:
+      return "None";
+    case TParity::pr_Odd:
+      return "Odd";
+    case TParity::pr_Even:
+      return "Even";
+    case TParity::pr_Mark:
+      return "Mark";
+    case TParity::pr_Space:
+      return "Space";
   }
   return "";
 }
@@ -55,9 +60,12 @@ int BaudValue(TBaudRate b) {
 
 const char* StopBitsName(TStopBits s) {
   switch (s) {
-    case TStopBits::sb_1: return "1";
-    case TStopBits::sb_1_5: return "1.5";
-    case TStopBits::sb_2: return "2";
+    case TStopBits::sb_1:
+      return "1";
+    case TStopBits::sb_1_5:
+      return "1.5";
+    case TStopBits::sb_2:
+      return "2";
   }
   return "";
 }
@@ -77,9 +85,9 @@ MainWindowHost::MainWindowHost(TfmTermuloConfig& window, SerialLineFactory facto
   builtin_meter_ = std::make_unique<BuiltinMeter>();
   auto list = std::make_unique<TPortList>();
   list->AddExtraPort(kVirtualMeterPort);
-  port_ = std::make_unique<TCommPort>(SystemClock::Instance(), timers_,
-                                      factory ? std::move(factory) : DefaultFactory(*builtin_meter_),
-                                      std::move(list));
+  port_ = std::make_unique<TCommPort>(
+      SystemClock::Instance(), timers_,
+      factory ? std::move(factory) : DefaultFactory(*builtin_meter_), std::move(list));
   port_->SetTickMode(TCommPort::TickMode::OnDemand);
   timers_.after_fire = [this] { WatchLine(); };
   engine_ = std::make_unique<TProtocolEngine>(*this, *port_, SystemClock::Instance());
@@ -260,8 +268,9 @@ void MainWindowHost::DeviceChanged() {
     QApplication::processEvents();
     port_->PortList().FindPCPorts();
     if (!port_->PortList().Contains(port_->Port()))
-      GetDialogs().Message(QString(kLostComPort).arg(QString::fromStdString(port_->Port())).toStdString(),
-                           MsgIcon::Warning, MsgButtons::Ok);
+      GetDialogs().Message(
+          QString(kLostComPort).arg(QString::fromStdString(port_->Port())).toStdString(),
+          MsgIcon::Warning, MsgButtons::Ok);
   } catch (const std::exception&) {
     // The watcher's reaction never stops the program.
   }

@@ -8,16 +8,14 @@
 #include <functional>
 #include <memory>
 
-#include "transport/usb_notifier.h"
-
 #include "engine/engine.h"
 #include "engine/engine_host.h"
 #include "model/model_context.h"
 #include "transport/comm_port.h"
+#include "transport/usb_notifier.h"
 #include "ui/qt_seams.h"
 
 class QSocketNotifier;
-
 
 namespace nord5::ui {
 

@@ -68,7 +68,8 @@ void FormViewTest::SameHandlerRunsAsMemoryForm() {
   const std::vector<std::pair<const char*, std::function<void(FormView&)>>> script = {
       {"text changes", [](FormView& f) { f.SetText("ed", "b"); }},
       {"same text", [](FormView& f) { f.SetText("ed", "b"); }},
-      {"detached text", [](FormView& f) {
+      {"detached text",
+       [](FormView& f) {
          HandlerDetachGuard g(f, {"ed"});
          f.SetText("ed", "c");
        }},
@@ -80,7 +81,10 @@ void FormViewTest::SameHandlerRunsAsMemoryForm() {
       {"radio 2 off", [](FormView& f) { f.SetChecked("r2", false); }},
       {"combo index", [](FormView& f) { f.SetItemIndex("combo", 2); }},
       {"combo same index", [](FormView& f) { f.SetItemIndex("combo", 2); }},
-      {"combo items keep index", [](FormView& f) { f.SetItems("combo", {"a", "b", "c", "d"}); }},
+      {"combo items keep index",
+       [](FormView& f) {
+         f.SetItems("combo", {"a", "b", "c", "d"});
+       }},
       {"combo items drop index", [](FormView& f) { f.SetItems("combo", {"a"}); }},
       {"combo text of item", [](FormView& f) { f.SetText("combo", "a"); }},
       {"combo text without item", [](FormView& f) { f.SetText("combo", "---"); }},

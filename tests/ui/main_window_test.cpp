@@ -1,5 +1,7 @@
 // The main window with its engine host on a virtual meter: reading and writing the
 // configuration, the address box, the close guard and the second instance.
+#include "ui/main_window.h"
+
 #include <QDir>
 #include <QLineEdit>
 #include <QProcess>
@@ -12,7 +14,6 @@
 #include "foundation/settings.h"
 #include "sim/sim_serial_line.h"
 #include "sim/virtual_meter.h"
-#include "ui/main_window.h"
 #include "ui/single_instance.h"
 #include "ui/status_panels.h"
 #include "ui/window_host.h"
@@ -48,7 +49,9 @@ struct Rig {
   }
 };
 
-std::string Hex8(std::uint32_t v) { return QString("%1").arg(v, 8, 16, QChar('0')).toUpper().toStdString(); }
+std::string Hex8(std::uint32_t v) {
+  return QString("%1").arg(v, 8, 16, QChar('0')).toUpper().toStdString();
+}
 
 }  // namespace
 
@@ -132,8 +135,9 @@ void MainWindowTest::SavedConfigurationLoadsBack() {
   QVERIFY(r.dialogs.shown.empty());
   QCOMPARE(r.form().Text("textBoxQf"), qf);
   // The folder is remembered for the next dialog.
-  QCOMPARE(QDir(QString::fromStdString(SettingsValue(SettingsMode::Read, "ConfigFilePath", "").Text())),
-           QDir(env_.dir->path()));
+  QCOMPARE(
+      QDir(QString::fromStdString(SettingsValue(SettingsMode::Read, "ConfigFilePath", "").Text())),
+      QDir(env_.dir->path()));
 }
 
 void MainWindowTest::AddressBoxRules() {
@@ -181,14 +185,22 @@ void MainWindowTest::TypingFilters_data() {
   QTest::addColumn<bool>("hex");
   QTest::addColumn<QString>("typed");
   QTest::addColumn<QString>("shown");
-  QTest::newRow("calibration comma") << "textBoxR1lo" << false << "1,5" << "1.5";
-  QTest::newRow("calibration second point") << "textBoxR1lo" << false << "1.5.2" << "1.52";
-  QTest::newRow("calibration exponent") << "textBoxTEMP_MAX" << false << "-1e3x" << "-1e3";
-  QTest::newRow("identity digits") << "textActDeviceID" << false << "12ab34" << "1234";
-  QTest::newRow("manufacturer letters") << "edManufacture1" << false << "z1vq" << "ZVQ";
-  QTest::newRow("address decimal") << "edAddr" << false << "10a8" << "108";
-  QTest::newRow("address hex") << "edAddr" << true << "10a8g" << "10A8";
-  QTest::newRow("value hex") << "edValue" << true << "ff" << "FF";
+  QTest::newRow("calibration comma") << "textBoxR1lo" << false << "1,5"
+                                     << "1.5";
+  QTest::newRow("calibration second point") << "textBoxR1lo" << false << "1.5.2"
+                                            << "1.52";
+  QTest::newRow("calibration exponent") << "textBoxTEMP_MAX" << false << "-1e3x"
+                                        << "-1e3";
+  QTest::newRow("identity digits") << "textActDeviceID" << false << "12ab34"
+                                   << "1234";
+  QTest::newRow("manufacturer letters") << "edManufacture1" << false << "z1vq"
+                                        << "ZVQ";
+  QTest::newRow("address decimal") << "edAddr" << false << "10a8"
+                                   << "108";
+  QTest::newRow("address hex") << "edAddr" << true << "10a8g"
+                               << "10A8";
+  QTest::newRow("value hex") << "edValue" << true << "ff"
+                             << "FF";
 }
 
 void MainWindowTest::TypingFilters() {
@@ -221,8 +233,7 @@ void MainWindowTest::CloseGuardAsksWhileCommunicating() {
   r.dialogs.QueueAnswer(MsgResult::No);
   QVERIFY(!r.window.close());
   QCOMPARE(r.dialogs.shown.size(), std::size_t(1));
-  QCOMPARE(r.dialogs.shown[0].Text,
-           std::string("Now device communicate. Close program anyway?"));
+  QCOMPARE(r.dialogs.shown[0].Text, std::string("Now device communicate. Close program anyway?"));
   QCOMPARE(r.dialogs.shown[0].Icon, MsgIcon::Warning);
   QCOMPARE(r.dialogs.shown[0].Buttons, MsgButtons::YesNo);
   r.dialogs.QueueAnswer(MsgResult::Yes);

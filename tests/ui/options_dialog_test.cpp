@@ -1,4 +1,6 @@
 // "Program options" and the device watcher reactions of the main window and of the dialog.
+#include "ui/options_dialog.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QListWidget>
@@ -13,7 +15,6 @@
 #include "sim/virtual_meter.h"
 #include "transport/port_list.h"
 #include "ui/main_window.h"
-#include "ui/options_dialog.h"
 #include "ui/window_host.h"
 #include "ui_test_env.h"
 

@@ -1,7 +1,8 @@
 // The window's state rules as a table: a state, a control, and what the rules make of it.
+#include "ui/state_rules.h"
+
 #include <QtTest>
 
-#include "ui/state_rules.h"
 #include "ui_test_env.h"
 
 using nord5::ui::ComputeStateRules;
@@ -80,10 +81,10 @@ void StateRulesTest::Rules_data() {
   // Firmware thresholds.
   row("fw 16051016 qp", Config(0x22, 16051016), "comboBoxQP", Prop::Enabled, false);
   row("fw 16051017 qp", Config(0x22, 16051017), "comboBoxQP", Prop::Enabled, true);
-  row("fw 17041900 test mode", Config(0x22, 17041900), "caTestModeWithoutChanging",
-      Prop::Enabled, false);
-  row("fw 17041901 test mode", Config(0x22, 17041901), "caTestModeWithoutChanging",
-      Prop::Enabled, true);
+  row("fw 17041900 test mode", Config(0x22, 17041900), "caTestModeWithoutChanging", Prop::Enabled,
+      false);
+  row("fw 17041901 test mode", Config(0x22, 17041901), "caTestModeWithoutChanging", Prop::Enabled,
+      true);
   WindowState heat = Config(0x22, 17041901);
   row("test for all needs medium 8", heat, "btTestModeWithoutChangingForAll", Prop::Enabled, false);
   heat.device_medium = 8;
@@ -194,8 +195,8 @@ void StateRulesTest::ModeText_data() {
   QTest::newRow("manufacturer 0x20") << true << 0x20 << false << "Device in manufacturer mode";
   QTest::newRow("manufacturer and test") << true << 0x26 << false << "Device in manufacturer mode";
   QTest::newRow("test") << true << 0x04 << false << "Device in test mode";
-  QTest::newRow("test without changing") << true << 0x40 << false
-                                         << "Device in test mode without changing";
+  QTest::newRow("test without changing")
+      << true << 0x40 << false << "Device in test mode without changing";
   QTest::newRow("user") << true << 0x00 << false << "Device in user mode";
   QTest::newRow("update check") << true << 0x22 << true << "Checking updates";
 }

@@ -1,9 +1,10 @@
 // The status bar's progress panel: the done part in the highlight colour, the rest in the panel
 // colour, nothing drawn for a zero maximum.
+#include "ui/status_panels.h"
+
 #include <QImage>
 #include <QtTest>
 
-#include "ui/status_panels.h"
 #include "ui_test_env.h"
 
 class StatusPanelsTest : public QObject {
@@ -26,8 +27,8 @@ void StatusPanelsTest::ProgressFillsTheDonePart() {
   p.ProgressSet(50);  // a quarter
   const QImage img = p.grab().toImage();
   const QColor hi = p.palette().color(QPalette::Highlight);
-  QCOMPARE(At(img, 210), hi);            // inside the done quarter
-  QVERIFY(At(img, 300) != hi);           // past it
+  QCOMPARE(At(img, 210), hi);   // inside the done quarter
+  QVERIFY(At(img, 300) != hi);  // past it
   QVERIFY(At(img, 370) != hi);
   p.ProgressOff();
   QCOMPARE(p.Text(1), QString("Done"));

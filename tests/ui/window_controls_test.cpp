@@ -36,8 +36,8 @@ void WindowControlsTest::ControlsMatchTheirDesign() {
     if (!f.Has(c.name)) continue;
     const QString n = QString::fromStdString(c.name);
     if (f.Kind(c.name) != c.kind) {
-      bad << n + ": kind " + QString::number(int(f.Kind(c.name))) + " != " +
-                 QString::number(int(c.kind));
+      bad << n + ": kind " + QString::number(int(f.Kind(c.name))) +
+                 " != " + QString::number(int(c.kind));
       continue;
     }
     switch (c.kind) {
