@@ -80,7 +80,10 @@ int RunApplication(int argc, char** argv) {
   MainWindowHost host(window);
   QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                    &TfmTermuloConfig::BringToFront);
-  window.show();
+  // Shown minimised, then restored after the pending events ran, so the window comes up in front.
+  window.showMinimized();
+  QApplication::processEvents();
+  window.BringToFront();
   InstallScreenshotHook(window, host);
   return app.exec();
 }
