@@ -62,6 +62,7 @@ class MainWindowTest : public QObject {
   void TitleCarriesTheFileVersion();
   void ReadConfigurationFillsThePages();
   void WrittenConfigurationReadsBack();
+  void TestModeMeterIsAskedForTheJumper();
   void SavedConfigurationLoadsBack();
   void AddressBoxRules();
   void StoredAddressThatIsNoNumber();
@@ -111,13 +112,31 @@ void MainWindowTest::WrittenConfigurationReadsBack() {
   QVERIFY(r.RunAndWait("caReadConfiguration"));
   r.form().SetText("numericUpDown_mDay", "17");
   r.form().SetText("textBoxQf", "2.5");
-  QVERIFY(r.RunAndWait("caWriteConfiguration"));
+  QVERIFY(r.RunAndWait("caCheckManufacturerJumper"));  // "Write full configuration"
   QVERIFY2(r.dialogs.shown.empty(),
            r.dialogs.shown.empty() ? "" : r.dialogs.shown.front().Text.c_str());
   // Monthly reporting day: low byte 0xE0 + day at Cfg 146; the write ends with a fresh read.
   QCOMPARE(int(r.meter.ConfigBlock()[146]), 0xE0 + 17);
   QCOMPARE(r.form().Text("numericUpDown_mDay"), std::string("17"));
   QCOMPARE(r.form().Text("textBoxQf"), std::string("2.500E+0"));
+}
+
+void MainWindowTest::TestModeMeterIsAskedForTheJumper() {
+  sim::MeterOptions test_mode;
+  test_mode.mode = 0x04;
+  Rig r(test_mode);
+  QVERIFY(r.RunAndWait("caReadConfiguration"));
+  r.window.RunStateRules();
+  QCOMPARE(r.window.Status().Text(2), QString("Device in test mode"));
+  // The rules keep the full write off; run it anyway: the mode check asks, No ends it.
+  QVERIFY(!r.window.Action("caCheckManufacturerJumper")->isEnabled());
+  QVERIFY(r.form().Enabled("gbPulsChannel1"));
+  r.dialogs.QueueAnswer(MsgResult::No);
+  r.window.Action("caCheckManufacturerJumper")->setEnabled(true);
+  QVERIFY(r.RunAndWait("caCheckManufacturerJumper"));
+  QCOMPARE(r.dialogs.Texts(), std::vector<std::string>{"Check manufacturer jumper"});
+  QCOMPARE(r.dialogs.shown[0].Icon, MsgIcon::Warning);
+  QCOMPARE(r.dialogs.shown[0].Buttons, MsgButtons::YesNo);
 }
 
 void MainWindowTest::SavedConfigurationLoadsBack() {
