@@ -275,6 +275,24 @@ TEST_F(CliTest, DecodeShowsTheHeaderAndRecordsOfRecordedFrames) {
     EXPECT_EQ(records[0]["name"].Text(), "DeviceID");
     EXPECT_EQ(records[0]["offset"].Int(), 7);
     EXPECT_EQ(records[0]["length"].Int(), 4);
+    // libmbus's records in the same order, after the identification entry: storage number,
+    // tariff and subunit (the last two left out when 0). libmbus also lists the manufacturer
+    // data behind 0Fh or 1Fh, which is not a record here.
+    struct Place {
+      int storage, tariff, subunit;
+    };
+    std::vector<Place> xml_records;
+    const std::regex record_re(
+        "<DataRecord id=\"\\d+\">\\s*<Function>([^<]*)</Function>\\s*"
+        "<StorageNumber>(\\d+)</StorageNumber>\\s*(?:<Tariff>(\\d+)</Tariff>\\s*)?"
+        "(?:<Device>(\\d+)</Device>)?");
+    for (std::sregex_iterator it(xml.begin(), xml.end(), record_re), end; it != end; ++it) {
+      const std::smatch& m = *it;
+      if (m[1] == "Manufacturer specific" || m[1] == "More records follow") continue;
+      xml_records.push_back({std::stoi(m[2]), m[3].matched ? std::stoi(m[3]) : 0,
+                             m[4].matched ? std::stoi(m[4]) : 0});
+    }
+    ASSERT_EQ(records.size(), xml_records.size() + 1);
     // Every record lies inside the user data and starts with the header bytes it reports.
     int previous_end = 19;
     for (std::size_t i = 1; i < records.size(); ++i) {
@@ -287,6 +305,9 @@ TEST_F(CliTest, DecodeShowsTheHeaderAndRecordsOfRecordedFrames) {
       ASSERT_GE(length, static_cast<int>(dif.size()));
       EXPECT_TRUE(std::equal(dif.begin(), dif.end(), frame.begin() + offset));
       previous_end = offset + length;
+      EXPECT_EQ(records[i]["storage"].Int(), xml_records[i - 1].storage);
+      EXPECT_EQ(records[i]["tariff"].Int(), xml_records[i - 1].tariff);
+      EXPECT_EQ(records[i]["subunit"].Int(), xml_records[i - 1].subunit);
     }
   }
 }
