@@ -194,9 +194,8 @@ bool StoreAdvancedGrid(ParameterContext& ctx) {
     const AdvancedRow& row = kRows[static_cast<std::size_t>(r)];
     const std::string text = ctx.form.Cell(kAdvancedGrid, 1, r);
     if (row.type == GridField::F32) {
-      const auto v = detail::ParseF32(text);
-      if (!v) return detail::BadParameters(ctx.dialogs);
-      ctx.image.SetCoef<float>(row.coef, *v);
+      if (!detail::StoreF32(ctx.image, kCoefOffset + row.coef, text, row.pattern))
+        return detail::BadParameters(ctx.dialogs);
     } else {
       const auto v = ParseInt(text);
       if (!v) return detail::BadParameters(ctx.dialogs);

@@ -9,6 +9,7 @@
 
 #include "foundation/dialogs.h"
 #include "foundation/form_view.h"
+#include "foundation/meter_image.h"
 #include "foundation/number_format.h"
 #include "model/texts.h"
 
@@ -44,6 +45,19 @@ inline std::optional<float> ParseF32(std::string_view text) {
   const auto f = static_cast<float>(*v);
   if (!std::isfinite(f)) return std::nullopt;
   return f;
+}
+
+// A float32 field of `image` stored from its control's text. The display patterns round
+// ("0.000E+0" shows a flow coefficient of 1.0073846 as 1.007E+0), so text that still reads as the
+// show wrote it leaves the four stored bytes as they are: a field the user did not edit reaches
+// the meter and the file unchanged. False when other text does not convert.
+inline bool StoreF32(MeterImage& image, std::size_t offset, std::string_view text,
+                     std::string_view pattern) {
+  if (text == Fmt(image.Get<float>(offset), pattern)) return true;
+  const auto v = ParseF32(text);
+  if (!v) return false;
+  image.Set<float>(offset, *v);
+  return true;
 }
 
 inline bool BadParameters(Dialogs& d) {

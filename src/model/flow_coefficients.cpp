@@ -136,16 +136,12 @@ bool StoreFlowCoefficients(ParameterContext& ctx) {
     const auto at = static_cast<std::size_t>(4 * i);
     const std::size_t q[3] = {kCoefQx, kCoefQa, kCoefQb};
     const std::size_t qt[3] = {kCoefQxt, kCoefQat, kCoefQbt};
-    for (int col = 0; col < 3; ++col) {
-      const auto v = detail::ParseF32(f.Cell(kGridQ, col, i + 1));
-      if (!v) return detail::BadParameters(ctx.dialogs);
-      img.SetCoef<float>(q[col] + at, *v);
-    }
-    for (int col = 0; col < 3; ++col) {
-      const auto v = detail::ParseF32(f.Cell(kGridQt, col, i + 1));
-      if (!v) return detail::BadParameters(ctx.dialogs);
-      img.SetCoef<float>(qt[col] + at, *v);
-    }
+    for (int col = 0; col < 3; ++col)
+      if (!detail::StoreF32(img, kCoefOffset + q[col] + at, f.Cell(kGridQ, col, i + 1), kE))
+        return detail::BadParameters(ctx.dialogs);
+    for (int col = 0; col < 3; ++col)
+      if (!detail::StoreF32(img, kCoefOffset + qt[col] + at, f.Cell(kGridQt, col, i + 1), kE))
+        return detail::BadParameters(ctx.dialogs);
   }
   unsigned settings = img.Cfg<std::uint16_t>(kCfgEnergySettings);
   settings = f.Checked("radioButton_rhoT1") ? (settings & ~0x02u) : (settings | 0x02u);
@@ -155,11 +151,9 @@ bool StoreFlowCoefficients(ParameterContext& ctx) {
   const int medium = f.ItemIndex("comboBoxMediumCFG");
   if (medium >= 0) img.SetCfg<std::uint8_t>(kCfgMediumType, static_cast<std::uint8_t>(medium));
 
-  for (const auto& s : kFloatFields) {
-    const auto v = detail::ParseF32(f.Text(s.control));
-    if (!v) return detail::BadParameters(ctx.dialogs);
-    img.SetCoef<float>(s.coef, *v);
-  }
+  for (const auto& s : kFloatFields)
+    if (!detail::StoreF32(img, kCoefOffset + s.coef, f.Text(s.control), kE))
+      return detail::BadParameters(ctx.dialogs);
   const auto t0 = ParseInt(f.Text("textBoxT0"));
   if (!t0) return detail::BadParameters(ctx.dialogs);
   img.SetCoef<std::int32_t>(kCoefT0, static_cast<std::int32_t>(static_cast<std::uint32_t>(*t0)));

@@ -16,6 +16,8 @@ constexpr Field kFields[9] = {
     {"textBoxR2hi", 8},           {"textBoxT_DIFF_START", 64}, {"textBoxT_DIFF_MIN", 68},
     {"textBoxT_DIFF_MAX", 72},    {"textBoxTEMP_MIN", 76},     {"textBoxTEMP_MAX", 80}};
 constexpr std::size_t kCfgTableColumn[3] = {16, 32, 48};  // Tx, Ta, Tb
+constexpr const char* kField = "0.0#####";
+constexpr const char* kTable = "0.0##########";
 
 constexpr std::array<const char*, 8> kRatios{
     "textBoxRref1_R1", "textBoxR1_Rref1", "textBoxRref2_R1", "textBoxR1_Rref2",
@@ -26,27 +28,26 @@ constexpr std::array<const char*, 8> kRatios{
 const std::array<const char*, 8>& ReferenceRatioFields() { return kRatios; }
 
 bool ShowTemperatureCoefficients(FormView& f, const MeterImage& shown) {
-  for (const auto& fld : kFields) f.SetText(fld.control, detail::Fmt(shown.Cfg<float>(fld.cfg), "0.0#####"));
+  for (const auto& fld : kFields)
+    f.SetText(fld.control, detail::Fmt(shown.Cfg<float>(fld.cfg), kField));
   for (int i = 0; i < 4; ++i)
     for (int col = 0; col < 3; ++col)
       f.SetCell(kGridTemp, col, i + 1,
                 detail::Fmt(shown.Cfg<float>(kCfgTableColumn[col] + static_cast<std::size_t>(4 * i)),
-                            "0.0##########"));
+                            kTable));
   return true;
 }
 
 bool StoreTemperatureCoefficients(ParameterContext& ctx) {
-  for (const auto& fld : kFields) {
-    const auto v = detail::ParseF32(ctx.form.Text(fld.control));
-    if (!v) return detail::BadParameters(ctx.dialogs);
-    ctx.image.SetCfg<float>(fld.cfg, *v);
-  }
+  for (const auto& fld : kFields)
+    if (!detail::StoreF32(ctx.image, kCfgOffset + fld.cfg, ctx.form.Text(fld.control), kField))
+      return detail::BadParameters(ctx.dialogs);
   for (int i = 0; i < 4; ++i)
-    for (int col = 0; col < 3; ++col) {
-      const auto v = detail::ParseF32(ctx.form.Cell(kGridTemp, col, i + 1));
-      if (!v) return detail::BadParameters(ctx.dialogs);
-      ctx.image.SetCfg<float>(kCfgTableColumn[col] + static_cast<std::size_t>(4 * i), *v);
-    }
+    for (int col = 0; col < 3; ++col)
+      if (!detail::StoreF32(ctx.image,
+                            kCfgOffset + kCfgTableColumn[col] + static_cast<std::size_t>(4 * i),
+                            ctx.form.Cell(kGridTemp, col, i + 1), kTable))
+        return detail::BadParameters(ctx.dialogs);
   return true;
 }
 

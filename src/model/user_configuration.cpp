@@ -307,14 +307,14 @@ bool StoreUserConfiguration(ParameterContext& ctx) {
   img.SetCfg<std::uint16_t>(kCfgTariffConfig, static_cast<std::uint16_t>(w));
 
   auto threshold = [&](const char* field, std::size_t cfg, unsigned shift) {
+    const std::string text = f.Text(field);
     if (((w >> shift) & 7u) == static_cast<unsigned>(kTriggerTimeInterval)) {
-      img.SetCfg<std::uint32_t>(cfg, ParseTimeWindow(f.Text(field)));
+      // Windows of 24 hours or more at both ends show as "00:00-00:00"; unedited they stay.
+      if (text != FormatTimeWindow(img.Cfg<std::uint32_t>(cfg)))
+        img.SetCfg<std::uint32_t>(cfg, ParseTimeWindow(text));
       return true;
     }
-    const auto v = detail::ParseF32(f.Text(field));
-    if (!v) return false;
-    img.SetCfg<float>(cfg, *v);
-    return true;
+    return detail::StoreF32(img, kCfgOffset + cfg, text, "0.000");
   };
   if (!threshold("textBoxThreshold1", kCfgThreshold1, 3)) return detail::BadParameters(ctx.dialogs);
   if (!threshold("textBoxThreshold2", kCfgThreshold2, 6)) return detail::BadParameters(ctx.dialogs);
@@ -326,9 +326,10 @@ bool StoreUserConfiguration(ParameterContext& ctx) {
     if (f.Checked(n.out)) pio |= 0x10u << shift;
     const int source = CheckedIndex(f, n.sources);
     if (source >= 0) pio |= static_cast<unsigned>(kPulseSourceCodes[static_cast<std::size_t>(source)]) << shift;
-    // No VIF without a valid decade selected: the stored one stays.
+    // No VIF without a decade selected from the energy or volume list: the stored one stays
+    // (the design-time items are no decades, and a VIF of neither kind never fills the list).
     const int index = f.ItemIndex(n.vif);
-    if (index < 0 || index > 7) continue;
+    if (index < 0 || index > 7 || !FactorsOf(f.Items(n.vif))) continue;
     const auto decade = static_cast<std::uint32_t>(index);
     if (f.Checked(n.in))
       img.SetCfg<std::uint32_t>(VifOffset(ch), 0x10u + decade);

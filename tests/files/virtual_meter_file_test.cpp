@@ -1,4 +1,5 @@
-// Files saved from the virtual meter's factory memory load and show completely.
+// Files saved from the virtual meter's factory memory load, show completely and save back
+// unchanged.
 #include <unistd.h>
 
 #include <filesystem>
@@ -31,8 +32,17 @@ TEST_F(VirtualMeterFileTest, FactoryMemoryLoadsShowsAndStoresBack) {
       EXPECT_TRUE(StoreUserConfiguration(ctx)) << firmware;
       EXPECT_TRUE(StoreFlowCoefficients(ctx)) << firmware;
       EXPECT_TRUE(StoreTemperatureCoefficients(ctx)) << firmware;
+      if (advanced) ApplyProductionOptions(form, image);
       EXPECT_TRUE(SaveConfigurationFile(ctx, path)) << firmware;
       EXPECT_TRUE(dialogs.shown.empty()) << ::testing::PrintToString(Messages());
+      // Nothing was edited, so the file holds the meter's bytes, the calibration included.
+      MeterImage saved;
+      std::string error;
+      ASSERT_TRUE(sim::LoadMeterImageFile(path, saved, error)) << error;
+      const MeterImage factory = sim::DefaultMeterImage(firmware);
+      for (std::size_t i = 0; i < kImageSize; ++i)
+        EXPECT_EQ(saved.bytes[i], factory.bytes[i]) << firmware << (advanced ? " advanced" : "")
+                                                    << ", image offset " << i;
     }
   }
   std::filesystem::remove(path);
