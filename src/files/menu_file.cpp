@@ -80,15 +80,21 @@ FileDialogRequest Request(bool save) {
 bool StoreMenuFile(const FormView& form, const std::string& path) {
   CSimpleIniA ini;
   LoadDocument(ini, path);
-  // All sixteen lock boxes write under the one key, so the last one's state is what stays.
-  for (int i = 1; i <= kMenuLockBoxCount; ++i)
-    ini.SetValue(kSection, kMaskKey, BoolText(form.Checked(MenuLockBoxName(i))));
+  // Our keys are written afresh, so that a file stored over keeps their order ("Mask", then the
+  // items in item order): updated in place, the caption that ends in a blank, which the reader
+  // trims, would be added anew behind "3.32 ------". Other keys of the section stay.
+  ini.Delete(kSection, kMaskKey);
   for (const auto& m : MenuItems()) {
     const std::string key = m.caption;
     const std::string trimmed = Trimmed(key);
+    ini.Delete(kSection, key.c_str());
     if (trimmed != key) ini.Delete(kSection, trimmed.c_str());
-    ini.SetValue(kSection, key.c_str(), BoolText(form.Checked(m.Name())));
   }
+  // All sixteen lock boxes write under the one key, so the last one's state is what stays.
+  for (int i = 1; i <= kMenuLockBoxCount; ++i)
+    ini.SetValue(kSection, kMaskKey, BoolText(form.Checked(MenuLockBoxName(i))));
+  for (const auto& m : MenuItems())
+    ini.SetValue(kSection, m.caption, BoolText(form.Checked(m.Name())));
   std::string text;
   if (ini.Save(text) < 0) return false;
   return WriteFileAtomically(path, text.data(), text.size());

@@ -99,6 +99,16 @@ TEST_F(MenuFileTest, StoringOverAFileKeepsItsOtherContent) {
   EXPECT_NE(text.find("key=value"), std::string::npos);
   EXPECT_NE(text.find("Custom=1"), std::string::npos);
   EXPECT_EQ(text.find("2.31 Dept 2 Month=True"), std::string::npos) << "no second 2.31 key";
+
+  // Stored over once more, the keys keep the order they are written in.
+  ASSERT_TRUE(StoreMenuFile(form, path));
+  std::vector<std::string> keys;
+  std::istringstream lines(Read().substr(Read().find("[Menu]")));
+  for (std::string line; std::getline(lines, line);)
+    if (const auto eq = line.find('='); eq != std::string::npos) keys.push_back(line.substr(0, eq));
+  std::vector<std::string> expected{"Custom", "Mask"};
+  for (const auto& m : MenuItems()) expected.emplace_back(m.caption);
+  EXPECT_EQ(keys, expected);
 }
 
 TEST_F(MenuFileTest, AMalformedValueStopsTheLoadAtItsKey) {
