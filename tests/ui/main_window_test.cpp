@@ -63,6 +63,8 @@ class MainWindowTest : public QObject {
   void ReadConfigurationFillsThePages();
   void WrittenConfigurationReadsBack();
   void TestModeMeterIsAskedForTheJumper();
+  void ButtonsReachTheMeter();
+  void SecondaryAddressingByDeviceId();
   void SavedConfigurationLoadsBack();
   void AddressBoxRules();
   void StoredAddressThatIsNoNumber();
@@ -137,6 +139,48 @@ void MainWindowTest::TestModeMeterIsAskedForTheJumper() {
   QCOMPARE(r.dialogs.Texts(), std::vector<std::string>{"Check manufacturer jumper"});
   QCOMPARE(r.dialogs.shown[0].Icon, MsgIcon::Warning);
   QCOMPARE(r.dialogs.shown[0].Buttons, MsgButtons::YesNo);
+}
+
+void MainWindowTest::ButtonsReachTheMeter() {
+  Rig r;
+  QVERIFY(r.RunAndWait("caReadConfiguration"));
+  auto press = [&r](const char* button) {
+    r.form().FireHandler(button);
+    return QTest::qWaitFor([&r] { return !r.host.Engine().Running(); }, 60000);
+  };
+  // "Set" of the primary address.
+  r.form().SetText("textActMBusAddr", "17");
+  QVERIFY(press("btSetMBusAddress"));
+  QCOMPARE(int(r.meter.PrimaryAddress()), 17);
+  // Raw memory read of the mode byte 10033h, typed as hexadecimal.
+  r.window.Action("caAdvaced")->trigger();
+  r.form().SetChecked("cbAddrHEX", true);
+  r.form().SetText("edAddr", "10033");
+  r.form().SetText("spByte", "1");
+  r.form().SetText("edValue", "");
+  QVERIFY(press("btRead"));
+  QVERIFY2(r.dialogs.shown.empty(),
+           r.dialogs.shown.empty() ? "" : r.dialogs.shown.front().Text.c_str());
+  QCOMPARE(r.form().Text("edValue"), std::string("34"));  // manufacturer mode 22h, in decimal
+  r.form().SetChecked("cbDataHEX", true);
+  QVERIFY(press("btRead"));
+  QCOMPARE(r.form().Text("edValue"), std::string("22"));
+  // A value that is no number is refused before anything is sent.
+  r.form().SetChecked("cbDataHEX", false);
+  r.form().SetText("edValue", "1x");
+  QVERIFY(press("btWrite"));
+  QCOMPARE(r.dialogs.Texts(), std::vector<std::string>{"Check parameters"});
+}
+
+void MainWindowTest::SecondaryAddressingByDeviceId() {
+  Rig r;
+  r.window.findChild<QRadioButton*>("rbDeviceID")->click();
+  auto* box = r.window.findChild<QLineEdit*>("ledMBusAddr");
+  box->setText(QString::fromStdString(Hex8(r.meter.Identification())));
+  QVERIFY(r.RunAndWait("caReadConfiguration"));
+  QVERIFY2(r.dialogs.shown.empty(),
+           r.dialogs.shown.empty() ? "" : r.dialogs.shown.front().Text.c_str());
+  QVERIFY(r.host.Engine().State().NoConfiguration);
 }
 
 void MainWindowTest::SavedConfigurationLoadsBack() {
