@@ -31,8 +31,10 @@ int SetAddress(const std::vector<std::string>& args) {
   CommonOptions common;
   if (!Prepare(opts, common, 1, "set-address N")) return kExitUsage;
   const std::string n = opts.Positional()[0];
+  // The window's address field keeps to 0..250: 251 to 255 are the link layer's reserved,
+  // selection and broadcast addresses, under which the meter could no longer be reached alone.
   const auto address = ParseDec32(n);
-  if (!address || *address > 255) return Refused("primary address", n);
+  if (!address || *address > 250) return Refused("primary address", n);
   CliSession session(common);
   // Rule 0 ("leave last M-Bus address") sends the image's address byte, which the operation sets
   // to the typed address first.
@@ -44,9 +46,13 @@ int SetAddress(const std::vector<std::string>& args) {
 int SetId(const std::vector<std::string>& args) {
   Options opts(args);
   CommonOptions common;
-  if (!Prepare(opts, common, 1, "set-id HEX8")) return kExitUsage;
+  if (!Prepare(opts, common, 1, "set-id DIGITS8")) return kExitUsage;
   const std::string id = opts.Positional()[0];
-  if (!ParseHex32(id)) return Refused("identification number", id);
+  // The identification is BCD: up to eight decimal digits, sent as the hexadecimal number they
+  // spell (12345678 -> 78 56 34 12). A-F would give the meter an identification that selections
+  // read as wildcards; the window's field takes digits only.
+  if (id.empty() || id.size() > 8 || id.find_first_not_of("0123456789") != std::string::npos)
+    return Refused("identification number", id);
   CliSession session(common);
   session.host.inputs.DeviceIdText = id;
   return session.Run([](TProtocolEngine& e) { e.SetIdentification(); });
@@ -99,7 +105,7 @@ int SetPulse(const std::vector<std::string>& args) {
 }  // namespace nord5::cli
 
 NORD5_CLI_COMMAND("set-address", "N [COMMON]  set the primary address", nord5::cli::SetAddress);
-NORD5_CLI_COMMAND("set-id", "HEX8 [COMMON]  set the identification number", nord5::cli::SetId);
+NORD5_CLI_COMMAND("set-id", "DIGITS8 [COMMON]  set the identification number", nord5::cli::SetId);
 NORD5_CLI_COMMAND("set-time", "local|cet [COMMON]  set the clock, then read the configuration",
                   nord5::cli::SetTime);
 NORD5_CLI_COMMAND("set-pulse", "1|2 VALUE --unit INDEX [COMMON]  set a pulse start value",

@@ -179,5 +179,28 @@ TEST(CliEndToEnd, WriteConfigurationThenReadItBack) {
   fs::remove_all(dir);
 }
 
+// Items the meter must not be given are refused before a port is opened (status 4); the port
+// named does not exist, so an item let through shows as status 2 instead.
+TEST(CliEndToEnd, SetCommandsRefuseWhatTheWindowFieldsCannotHold) {
+  if (kBin.empty() || !fs::exists(kBin / "nord5-cli")) GTEST_SKIP() << "nord5-cli is not built";
+  const fs::path dir =
+      fs::temp_directory_path() / ("nord5-cli-refusals-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  ::setenv("XDG_DATA_HOME", dir.c_str(), 1);
+  struct Case {
+    const char* args;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {"set-address 250", 2},       {"set-address 251", 4},      {"set-address 255", 4},
+      {"set-id 12345678", 2},       {"set-id 1234567A", 4},      {"set-id FFFFFFFF", 4},
+      {"set-id 123456789", 4},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(RunCli(std::string(c.args) + " --port /nonexistent-nord5-port", dir / "err"), c.status)
+        << c.args;
+  fs::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace nord5::test
