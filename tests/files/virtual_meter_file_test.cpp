@@ -6,6 +6,7 @@
 
 #include "../model/fixture.h"
 #include "files/config_file.h"
+#include "model/engine_hooks.h"
 #include "model/flow_coefficients.h"
 #include "model/temperature_coefficients.h"
 #include "model/user_configuration.h"
@@ -43,6 +44,9 @@ TEST_F(VirtualMeterFileTest, FactoryMemoryLoadsShowsAndStoresBack) {
       for (std::size_t i = 0; i < kImageSize; ++i)
         EXPECT_EQ(saved.bytes[i], factory.bytes[i]) << firmware << (advanced ? " advanced" : "")
                                                     << ", image offset " << i;
+      // So does the image a full configuration write would send.
+      EXPECT_TRUE(PrepareConfigurationWrite(ctx)) << firmware;
+      EXPECT_TRUE(image == factory) << firmware << (advanced ? " advanced" : "");
     }
   }
   std::filesystem::remove(path);
