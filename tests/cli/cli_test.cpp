@@ -438,6 +438,7 @@ TEST_F(CliTest, UnknownCommandsAndOptionsEndWithStatusOne) {
       {{"show", "a.meterConfig", "--frob"}, "usage: nord5-cli show FILE [--advanced]"},
       {{"show"}, "usage: nord5-cli show FILE [--advanced]"},
       {{"show", "a", "b"}, "usage: nord5-cli show FILE [--advanced]"},
+      {{"--frob", "show", "a"}, "usage: nord5-cli show FILE [--advanced]"},
       {{"read-config", "--port", "/nonexistent", "--frob"}, "nord5-cli: unknown option \"--frob\""},
   };
   for (const auto& c : cases) {
