@@ -567,6 +567,20 @@ QWidget* TfmTermuloConfig::BuildVarmeTab() {
   lay->addWidget(range);
 
   auto* right = new QVBoxLayout;
+  // The fixed header of the last data telegram.
+  QGroupBox* header = MakeGroup(page, "gbDataHeader", "Data header");
+  Rows h{GridIn(header)};
+  for (auto [name, caption] : {std::pair{"edManufac", "Manufacturer:"},
+                               {"edMedium", "Medium:"},
+                               {"edDevVersion", "Version:"},
+                               {"edAccNo", "Access number:"}}) {
+    QLineEdit* e = MakeEdit(header, name, "", true);
+    e->setFixedWidth(60);
+    h.Add(MakeLabel(header, QString("lb") + (name + 2), caption), e);
+  }
+  h.Add(MakeLabel(header, "lbVersijaCaption", "Firmware version:"),
+        MakeLabel(header, "lbVersija", ""));
+  right->addWidget(header);
   QGroupBox* log = MakeGroup(page, "gbLoging", "Logging");
   Rows g{GridIn(log)};
   g.Add(MakeCheck(log, "cbLogingData", "Logging data"), nullptr);

@@ -16,6 +16,7 @@
 #include "foundation/clock.h"
 #include "foundation/meter_image.h"
 #include "foundation/settings.h"
+#include "foundation/utils.h"
 #include "mbus/decoder.h"
 #include "meterdata/current_data.h"
 #include "model/engine_hooks.h"
@@ -202,7 +203,22 @@ void MainWindowHost::ShowProgress(bool visible, int value, int max) {
   s.ProgressSet(value);
 }
 
+void MainWindowHost::ShowDataHeader(const DataHeader& header) {
+  FormView& f = window_.Form();
+  auto hex2 = [](unsigned v) {
+    return QString("%1").arg(v, 2, 16, QChar('0')).toUpper().toStdString();
+  };
+  f.SetText("edMedium", hex2(header.Medium));
+  f.SetText("edDevVersion", hex2(header.Version));
+  f.SetText("edAccNo", hex2(header.AccessNumber));
+  const std::string code = DecodeManufacturer(header.Manufacturer);
+  f.SetText("edManufac", code);
+  HandlerDetachGuard guard(f, {"edManufacture1"});
+  f.SetText("edManufacture1", code);
+}
+
 void MainWindowHost::ShowFirmwareVersion(std::uint32_t version) {
+  window_.Form().SetText("lbVersija", std::to_string(version));
   window_.Form().SetText("lbDeviceVersion1", std::to_string(version));
 }
 

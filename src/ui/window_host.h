@@ -49,6 +49,7 @@ class MainWindowHost final : public QObject, public EngineHost {
   EngineInputs Inputs() override;
   void SetStatusText(int panel, const std::string& text) override;
   void ShowProgress(bool visible, int value, int max) override;
+  void ShowDataHeader(const DataHeader& header) override;
   void ShowFirmwareVersion(std::uint32_t version) override;
   void DecodeCurrentData(const std::uint8_t* frame, int limit) override;
   void DecodeArchiveRecord(const std::uint8_t* frame, int limit) override;

@@ -12,6 +12,7 @@
 #include "foundation/clock.h"
 #include "foundation/dialogs.h"
 #include "foundation/settings.h"
+#include "foundation/utils.h"
 #include "sim/sim_serial_line.h"
 #include "sim/virtual_meter.h"
 #include "ui/single_instance.h"
@@ -98,6 +99,8 @@ void MainWindowTest::ReadConfigurationFillsThePages() {
   QVERIFY(f.Cell("tempDataGridView", 0, 1) != "XXXXXX");
   QVERIFY(f.Text("textBoxQf") != "XXXXXX");
   QVERIFY(f.Text("textBoxThreshold1") != "XXXXXX");
+  QCOMPARE(f.Text("edManufac"), DecodeManufacturer(r.meter.Manufacturer()));
+  QCOMPARE(f.Text("edManufacture1"), f.Text("edManufac"));
   QCOMPARE(r.window.Status().Text(1), QString("Done"));
   r.window.RunStateRules();
   QCOMPARE(r.window.Status().Text(2), QString("Device in manufacturer mode"));
