@@ -140,6 +140,8 @@ void TProtocolEngine::WriteMemory() {
 
 void TProtocolEngine::ReadArchive(std::vector<const tMTR7ExtParams*> selected) {
   state_.ExtCommands = std::move(selected);
+  // Each archive answer moves the bar to the record count modulo 100.
+  ProgressStart(100);
   if (!StartStep(C::_cmInstallSlave4, M::_mtr07_ReadArchive)) return;
   state_.ReadingArchives = true;
   state_.RecordCount = 0;

@@ -261,6 +261,11 @@ TEST(Chains, EveryOperationAgainstTheVirtualMeter) {
        [](EngineBench& b, sim::VirtualMeter&) {
          b.host.inputs.ArchiveKind = 2;
          b.host.inputs.RecordCountText = "3";
+         b.host.on_archive = [&b] {
+           EXPECT_TRUE(b.host.progress_visible);
+           EXPECT_EQ(b.host.progress_max, 100);
+           EXPECT_EQ(b.host.progress, b.engine->State().RecordCount) << "the last record's count";
+         };
        },
        [](TProtocolEngine& e) {
          static const TDataSelector kTime{-1, 0, 0, 0x08, {0x6D}};
