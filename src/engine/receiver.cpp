@@ -51,11 +51,19 @@ std::int32_t TProtocolEngine::OnData(const std::uint8_t* bytes, std::int32_t cou
       std::equal(s.OBuffer.begin(), s.OBuffer.begin() + s.OutSize, s.IBuffer.begin()))
     s.RecIndex = s.OutSize;
 
+  // A long frame whose header is in but not its last byte is still arriving. At 2400 baud the
+  // driver hands over its bytes one or two at a time, so the last byte received is often one of
+  // its data bytes; an E5h there is not the meter's acknowledgement.
+  bool frame_arriving = false;
   for (std::int32_t i = s.RecIndex; i < s.RecSize; ++i) {
     const std::uint8_t* b = s.IBuffer.data();
     if (b[i] == 0x68 && i + 3 < s.RecSize && b[i + 3] == 0x68 && b[i + 1] == b[i + 2]) {
       const std::int32_t L = b[i + 1];
-      if (i + L + 6 > s.RecSize || b[i + L + 5] != 0x16) continue;
+      if (i + L + 6 > s.RecSize) {
+        frame_arriving = true;
+        continue;
+      }
+      if (b[i + L + 5] != 0x16) continue;
       std::int32_t size = 0;
       const bool sum_ok =
           FinishFrame(s.IBuffer.data() + i, kBufferSize - static_cast<std::size_t>(i), size, false);
@@ -67,7 +75,8 @@ std::int32_t TProtocolEngine::OnData(const std::uint8_t* bytes, std::int32_t cou
       TakeLongFrame(i, L);
       return 0;
     }
-    if ((b[i] == 0xE5 || b[0] == 0xFF) && s.RecSize - i < 2) return TakeAcknowledgement();
+    if ((b[i] == 0xE5 || b[0] == 0xFF) && s.RecSize - i < 2 && !frame_arriving)
+      return TakeAcknowledgement();
   }
   return 0;
 }

@@ -356,5 +356,24 @@ TEST(Chains, EveryOperationAgainstTheVirtualMeter) {
   }
 }
 
+// At 2400 baud the driver hands over the answers a byte or two at a time; an E5h data byte is then
+// the last byte received while its frame is still coming in, and must not end the chunk.
+TEST(Chains, ReadConfigurationWithTheAnswersByteByByte) {
+  EngineBench bench;
+  sim::VirtualMeter meter({}, bench.clock);
+  const std::uint8_t e5 = 0xE5;
+  ASSERT_TRUE(meter.WriteMemory(0x1000 + 148, &e5, 1));  // outside every inner check sum
+  bench.wire.responder = MeterResponder(meter, 1000);    // every byte a chunk of its own
+  bench.engine->ReadConfiguration();
+  bench.RunUntilIdle();
+  EXPECT_FALSE(bench.port->IsOpen());
+  EXPECT_TRUE(bench.host.dialogs.shown.empty());
+  std::vector<std::string> expected;
+  for (const auto& step : ReadConfigurationChain()) expected.push_back(step.hex);
+  EXPECT_EQ(bench.SentHex(), expected);
+  EXPECT_TRUE(bench.engine->State().NoConfiguration);
+  EXPECT_EQ(CurrentImage().Cfg<std::uint8_t>(148), 0xE5);
+}
+
 }  // namespace
 }  // namespace nord5::test

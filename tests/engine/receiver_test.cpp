@@ -20,6 +20,13 @@ Bytes Cat(Bytes a, const Bytes& b) {
   return a;
 }
 
+// Every byte on its own, as the driver hands them over at 2400 baud.
+std::vector<Bytes> Bytewise(const Bytes& b) {
+  std::vector<Bytes> out;
+  for (auto x : b) out.push_back({x});
+  return out;
+}
+
 // Answers the first telegram with `first` (in pieces 20 ms apart) and every later one with the
 // good answer.
 Responder FirstThenGood(std::vector<Bytes> first, Bytes good = kValue) {
@@ -39,6 +46,7 @@ struct AnswerCase {
   std::size_t telegrams;           // sent until the exchange ended
   std::vector<std::string> texts;  // messages shown
   std::string value;               // edValue afterwards
+  std::string address = "100";     // edAddr of a memory read
 };
 
 TEST(Receiver, MemoryReadAnswersInEveryShape) {
@@ -54,6 +62,26 @@ TEST(Receiver, MemoryReadAnswersInEveryShape) {
        1,
        {},
        "4660"},
+      // E5h among the data bytes is the last byte received while the frame is still coming.
+      {"byte by byte, with E5h among the data",
+       false,
+       FirstThenGood(Bytewise(MemoryAnswer({0xE5, 0x12}))),
+       1,
+       {},
+       "4837"},
+      // Address 229 puts E5h into the own telegram; a converter echoes it byte by byte.
+      {"behind an echo that comes byte by byte",
+       false,
+       [](const Bytes& t, int) {
+         std::vector<Reply> out;
+         std::int64_t at = 5;
+         for (const auto& piece : Bytewise(Cat(t, kValue))) out.push_back({at += 5, piece});
+         return out;
+       },
+       1,
+       {},
+       "4660",
+       "229"},
       {"behind noise",
        false,
        FirstThenGood({Cat({0x00, 0x68, 0x33, 0xE5}, kValue)}),
@@ -87,7 +115,7 @@ TEST(Receiver, MemoryReadAnswersInEveryShape) {
     EngineBench bench;
     bench.wire.echo = c.echo;
     bench.wire.responder = c.responder;
-    bench.host.inputs.MemAddrText = "100";
+    bench.host.inputs.MemAddrText = c.address;
     bench.host.inputs.MemBytes = 2;
     bench.engine->ReadMemory();
     bench.RunUntilIdle();
