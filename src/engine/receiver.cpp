@@ -50,6 +50,11 @@ std::int32_t TProtocolEngine::OnData(const std::uint8_t* bytes, std::int32_t cou
   if (s.OutSize > 0 && s.RecSize >= s.OutSize &&
       std::equal(s.OBuffer.begin(), s.OBuffer.begin() + s.OutSize, s.IBuffer.begin()))
     s.RecIndex = s.OutSize;
+  // The first bytes of that echo are no answer yet: a data request to address 229 begins
+  // 10 7B E5, and its E5h is not the meter's.
+  else if (s.OutSize > 0 && s.RecSize < s.OutSize &&
+           std::equal(s.IBuffer.begin(), s.IBuffer.begin() + s.RecSize, s.OBuffer.begin()))
+    return 0;
 
   // A long frame whose header is in but not its last byte is still arriving. At 2400 baud the
   // driver hands over its bytes one or two at a time, so the last byte received is often one of

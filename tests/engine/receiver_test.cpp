@@ -193,6 +193,39 @@ TEST(Receiver, AcknowledgementToADataRequest) {
   }
 }
 
+TEST(Receiver, EchoArrivingByteByByte) {
+  // A converter's echo comes in byte by byte like the answer; while it is incomplete, an E5h in it
+  // (the address, or the check sum) must not count as the meter's acknowledgement.
+  struct Case {
+    const char* address;
+    std::int32_t data_idx;
+    std::string request;
+  };
+  const std::vector<Case> cases = {
+      {"229", 0x7B, "10 7B E5 60 16"},  // E5h as the address
+      {"106", 0x7B, "10 7B 6A E5 16"},  // E5h as the check sum
+      {"138", 0x5B, "10 5B 8A E5 16"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.address);
+    EngineBench bench;
+    bench.host.inputs.AddressText = c.address;
+    bench.wire.responder = [](const Bytes& t, int) {
+      std::vector<Reply> out;
+      std::int64_t at = 0;
+      for (auto x : t) out.push_back({at += 5, {x}});
+      out.push_back({at + 20, LongFrame(0x08, t[2], 0x72, Bytes(12, 0x00))});
+      return out;
+    };
+    bench.engine->State().DataIdx = c.data_idx;
+    bench.engine->StartStep(TMBUS_Commands::_cmRequestData, TMTR07_Commands::_mtr07_LogData);
+    bench.RunUntilIdle();
+    EXPECT_EQ(bench.SentHex(), std::vector<std::string>{c.request});
+    EXPECT_EQ(bench.host.logged.size(), 1u) << "the data telegram is taken";
+    EXPECT_FALSE(bench.port->IsOpen());
+  }
+}
+
 TEST(Receiver, VersionRecordOfTheDataTelegram) {
   struct Case {
     const char* text;  // the LVAR text, its last byte is dropped
