@@ -271,11 +271,7 @@ void MainWindowHost::ExchangeStopped() {
   window_.RunStateRules();
 }
 
-bool MainWindowHost::MayClose() {
-  const bool logging = !LoggingIdle();
-  if (!engine_->Running() && !logging) return true;
-  return GetDialogs().Message(kCloseAnyway, MsgIcon::Warning, MsgButtons::YesNo) == MsgResult::Yes;
-}
+bool MainWindowHost::MayClose() { return engine_->ConfirmClose(); }
 
 void MainWindowHost::DeviceChanged() {
   if (!engine_->Running()) return;

@@ -27,7 +27,6 @@ QStringList MenuItemCaptions(int group);
 
 namespace nord5::ui {
 
-inline constexpr const char* kCloseAnyway = "Now device communicate. Close program anyway?";
 inline constexpr const char* kLostComPort = "Program lost com port \"%1\"";
 inline constexpr const char* kVirtualMeterPort = "Virtual meter";
 
