@@ -77,11 +77,18 @@ std::int32_t TProtocolEngine::OnData(const std::uint8_t* bytes, std::int32_t cou
       // A memory-read answer needs data bytes after C, A, CI and the byte at offset 7; without
       // them nothing was read and the chunk must count as unanswered.
       if (s.Command_SEQ == C::_cmReadMemory && L <= 4) return 0;
+      // Only data requests and memory reads are answered by a long frame. Taken for any other
+      // step it would move nothing forward but reset the repeat count, and the same telegram
+      // would go out for ever; left untaken, the repeat limit ends the exchange.
+      if (s.Command_SEQ != C::_cmRequestData && s.Command_SEQ != C::_cmReadMemory) return 0;
       TakeLongFrame(i, L);
       return 0;
     }
-    if ((b[i] == 0xE5 || b[0] == 0xFF) && s.RecSize - i < 2 && !frame_arriving)
+    if ((b[i] == 0xE5 || b[0] == 0xFF) && s.RecSize - i < 2 && !frame_arriving) {
+      // E5h does not answer a memory read: taking it would ask for the same chunk for ever.
+      if (s.Command_SEQ == C::_cmReadMemory) return 0;
       return TakeAcknowledgement();
+    }
   }
   return 0;
 }
@@ -234,9 +241,9 @@ std::int32_t TProtocolEngine::TakeAcknowledgement() {
     case C::_cmReadArchive: s.Select_SEQ = C::_cmRequestData; break;
     case C::_cmApplicReset4: s.Select_SEQ = C::_cmReadArchive; break;
     case C::_cmRequestData:
-      // E5h alone: the meter has no data for us. Behind an echo the buffer is longer, and the
-      // request simply goes out again.
-      if (s.RecSize < 6) StopExchange();
+      // E5h alone, with or without the echo of our request in front: the meter has no data for
+      // us. (Counting the echo too would send the request again for ever behind a converter.)
+      if (s.RecSize - s.RecIndex < 6) StopExchange();
       break;
     case C::_cmSetDeviceID:
     case C::_cmSetPulseValue1:

@@ -109,6 +109,10 @@ TEST(Receiver, MemoryReadAnswersInEveryShape) {
        10,
        {"Device can't answer"},
        ""},
+      // E5h carries no bytes either; a meter that acknowledges every read must not loop.
+      {"an acknowledgement is no answer", false, FirstThenGood({{0xE5}}, {0xE5}), 10,
+       {"Device can't answer"}, ""},
+      {"an acknowledgement first, then the answer", false, FirstThenGood({{0xE5}}), 2, {}, "4660"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -138,6 +142,9 @@ TEST(Receiver, AcknowledgementsOfAWriteRecord) {
        10,
        {"Device can't answer"},
        ""},
+      // A data telegram acknowledges nothing; taken, it would repeat the write for ever.
+      {"a long frame is no acknowledgement", false, FirstThenGood({kValue}, kValue), 10,
+       {"Device can't answer"}, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -171,8 +178,8 @@ TEST(Receiver, OneAnswerPerTelegram) {
 }
 
 TEST(Receiver, AcknowledgementToADataRequest) {
-  // E5h alone: the meter has no data and the exchange ends. Behind an echo the buffer holds six
-  // bytes, so the request simply goes out again 100 ms later, until the port is closed.
+  // E5h alone: the meter has no data and the exchange ends, also behind the echo of a converter
+  // (counting the echo's five bytes as data would send the request again for ever).
   for (bool echo : {false, true}) {
     SCOPED_TRACE(echo ? "with echo" : "without echo");
     EngineBench bench;
@@ -180,15 +187,8 @@ TEST(Receiver, AcknowledgementToADataRequest) {
     bench.wire.responder = [](const Bytes&, int) { return std::vector<Reply>{{20, {0xE5}}}; };
     bench.engine->StartStep(TMBUS_Commands::_cmRequestData, TMTR07_Commands::_mtr07_LogData);
     bench.RunUntilIdle(1000);
-    if (!echo) {
-      EXPECT_EQ(bench.wire.sent.size(), 1u);
-      EXPECT_FALSE(bench.port->IsOpen());
-    } else {
-      EXPECT_TRUE(bench.port->IsOpen());
-      EXPECT_EQ(bench.wire.sent.size(), 9u);
-      for (auto gap : bench.GapsAfterAnswers()) EXPECT_EQ(gap, 101);
-      bench.engine->ClosePort();
-    }
+    EXPECT_EQ(bench.wire.sent.size(), 1u);
+    EXPECT_FALSE(bench.port->IsOpen());
     EXPECT_TRUE(bench.host.dialogs.shown.empty());
   }
 }
