@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "files/config_file.h"
@@ -23,12 +24,17 @@ namespace {
 
 using namespace nord5;
 
+// Kept for the whole run (not destroyed before the exit handler that removes the file).
 const std::string& FilePath() {
-  static const std::string path = [] {
+  static const std::string& path = *new std::string([] {
     const std::string p = "/dev/shm/nord5-fuzz-config-" + std::to_string(::getpid());
     SetSettingsFileForTesting(p + ".ini");
+    std::atexit([] {
+      std::remove(FilePath().c_str());
+      std::remove(SettingsFile().c_str());
+    });
     return p + ".meterConfig";
-  }();
+  }());
   return path;
 }
 

@@ -16,6 +16,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -200,6 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const bool settings = [] {
     SetSettingsFileForTesting("/dev/shm/nord5-fuzz-engine-" + std::to_string(::getpid()) +
                               ".ini");
+    std::atexit([] { std::remove(SettingsFile().c_str()); });
     return true;
   }();
   (void)settings;
