@@ -41,6 +41,17 @@ bool ParseCommon(Options& opts, CommonOptions& out) {
   return true;
 }
 
+bool ParseCommandLine(Options& opts, CommonOptions& common, std::size_t positional,
+                      const char* usage) {
+  if (!ParseCommon(opts, common) || !NoOptionsLeft(opts) ||
+      opts.Positional().size() != positional) {
+    if (!opts.missing_value && opts.Unknown().empty())
+      std::fprintf(stderr, "usage: nord5-cli %s\n", usage);
+    return false;
+  }
+  return true;
+}
+
 bool NoOptionsLeft(const Options& opts) {
   if (opts.missing_value) {
     std::fprintf(stderr, "nord5-cli: an option lacks its value\n");

@@ -32,6 +32,10 @@ bool ParseCommon(Options& opts, CommonOptions& out);
 // Ends the option parsing: false (after a message) when an option was left over or lacked its
 // value.
 bool NoOptionsLeft(const Options& opts);
+// Both of the above, and exactly `positional` arguments; false after a message (the usage line
+// `usage` when nothing more specific was said).
+bool ParseCommandLine(Options& opts, CommonOptions& common, std::size_t positional,
+                      const char* usage);
 
 // Message boxes on stderr; Yes/No questions are answered No.
 class StderrDialogs final : public Dialogs {

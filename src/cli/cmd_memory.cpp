@@ -8,20 +8,10 @@
 namespace nord5::cli {
 namespace {
 
-bool Prepare(Options& opts, CommonOptions& common, std::size_t positional, const char* usage) {
-  if (!ParseCommon(opts, common) || !NoOptionsLeft(opts) ||
-      opts.Positional().size() != positional) {
-    if (!opts.missing_value && opts.Unknown().empty())
-      std::fprintf(stderr, "usage: nord5-cli %s\n", usage);
-    return false;
-  }
-  return true;
-}
-
 int Credits(const std::vector<std::string>& args) {
   Options opts(args);
   CommonOptions common;
-  if (!Prepare(opts, common, 0, "credits")) return kExitUsage;
+  if (!ParseCommandLine(opts, common, 0, "credits")) return kExitUsage;
   CliSession session(common);
   const int status = session.Run([](TProtocolEngine& e) { e.ReadCredits(); });
   if (status == kExitOk) {
@@ -34,7 +24,7 @@ int Credits(const std::vector<std::string>& args) {
 int TestMode(const std::vector<std::string>& args) {
   Options opts(args);
   CommonOptions common;
-  if (!Prepare(opts, common, 0, "test-mode")) return kExitUsage;
+  if (!ParseCommandLine(opts, common, 0, "test-mode")) return kExitUsage;
   CliSession session(common);
   const int status = session.Run([](TProtocolEngine& e) { e.TestModeOnOff(); });
   if (status == kExitOk) std::printf("Mode: %02X\n", session.Engine().State().DeviceJumper & 0xFF);
@@ -48,7 +38,7 @@ bool MemoryInputs(Options& opts, CommonOptions& common, bool write, EngineInputs
   const bool hex = opts.Flag("hex");
   const char* usage = write ? "write-memory ADDR VALUE [--bytes N] [--hex]"
                             : "read-memory ADDR [--bytes N] [--hex]";
-  if (!Prepare(opts, common, write ? 2 : 1, usage)) return false;
+  if (!ParseCommandLine(opts, common, write ? 2 : 1, usage)) return false;
   const auto n = ParseDec32(bytes);
   in.MemAddrText = opts.Positional()[0];
   in.MemValueText = write ? opts.Positional()[1] : "";

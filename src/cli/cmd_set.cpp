@@ -9,17 +9,6 @@
 namespace nord5::cli {
 namespace {
 
-// Parses the common options and the positional arguments; false after a usage message.
-bool Prepare(Options& opts, CommonOptions& common, std::size_t positional, const char* usage) {
-  if (!ParseCommon(opts, common) || !NoOptionsLeft(opts) ||
-      opts.Positional().size() != positional) {
-    if (!opts.missing_value && opts.Unknown().empty())
-      std::fprintf(stderr, "usage: nord5-cli %s\n", usage);
-    return false;
-  }
-  return true;
-}
-
 // Input the operation would refuse without a word: said here, with the refusal status.
 int Refused(const char* what, const std::string& text) {
   std::fprintf(stderr, "nord5-cli: %s \"%s\" is not valid\n", what, text.c_str());
@@ -29,7 +18,7 @@ int Refused(const char* what, const std::string& text) {
 int SetAddress(const std::vector<std::string>& args) {
   Options opts(args);
   CommonOptions common;
-  if (!Prepare(opts, common, 1, "set-address N")) return kExitUsage;
+  if (!ParseCommandLine(opts, common, 1, "set-address N")) return kExitUsage;
   const std::string n = opts.Positional()[0];
   // The window's address field keeps to 0..250: 251 to 255 are the link layer's reserved,
   // selection and broadcast addresses, under which the meter could no longer be reached alone.
@@ -46,7 +35,7 @@ int SetAddress(const std::vector<std::string>& args) {
 int SetId(const std::vector<std::string>& args) {
   Options opts(args);
   CommonOptions common;
-  if (!Prepare(opts, common, 1, "set-id DIGITS8")) return kExitUsage;
+  if (!ParseCommandLine(opts, common, 1, "set-id DIGITS8")) return kExitUsage;
   const std::string id = opts.Positional()[0];
   // The identification is BCD: up to eight decimal digits, sent as the hexadecimal number they
   // spell (12345678 -> 78 56 34 12). A-F would give the meter an identification that selections
@@ -61,7 +50,7 @@ int SetId(const std::vector<std::string>& args) {
 int SetTime(const std::vector<std::string>& args) {
   Options opts(args);
   CommonOptions common;
-  if (!Prepare(opts, common, 1, "set-time local|cet")) return kExitUsage;
+  if (!ParseCommandLine(opts, common, 1, "set-time local|cet")) return kExitUsage;
   const std::string kind = opts.Positional()[0];
   if (kind != "local" && kind != "cet") {
     std::fprintf(stderr, "usage: nord5-cli set-time local|cet\n");
@@ -81,7 +70,7 @@ int SetPulse(const std::vector<std::string>& args) {
   std::string unit_text;
   const bool has_unit = opts.Value("unit", unit_text);
   const char* usage = "set-pulse 1|2 VALUE --unit INDEX";
-  if (!Prepare(opts, common, 2, usage)) return kExitUsage;
+  if (!ParseCommandLine(opts, common, 2, usage)) return kExitUsage;
   const std::string channel = opts.Positional()[0];
   const std::string value = opts.Positional()[1];
   const auto unit = ParseDec32(unit_text);
