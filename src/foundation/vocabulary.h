@@ -232,7 +232,7 @@ constexpr std::uint8_t Ord(TMBUS_Commands v) { return static_cast<std::uint8_t>(
 constexpr std::uint8_t Ord(tCommnadType v) { return static_cast<std::uint8_t>(v); }
 constexpr std::uint8_t Ord(TMTR07_Commands v) { return static_cast<std::uint8_t>(v); }
 
-// One data-record selector of a readout-selection telegram: a DIF specification (storage number,
+// One data-record selector of a readout-selection telegram: the DIF fields (storage number,
 // tariff, subunit, DIF data code; -1 in the first three means "all ones in that field") followed by
 // the VIF bytes, e.g. {-1, 0, 0, 0x08, {0x6D}} selects every stored date and time record.
 struct TDataSelector {
