@@ -16,6 +16,7 @@
 #include "foundation/memory_form.h"
 #include "foundation/meter_image.h"
 #include "foundation/settings.h"
+#include "fuzz_files.h"
 #include "model/engine_hooks.h"
 #include "model/form_layout.h"
 #include "model/parameter_display.h"
@@ -24,19 +25,7 @@ namespace {
 
 using namespace nord5;
 
-// Kept for the whole run (not destroyed before the exit handler that removes the file).
-const std::string& FilePath() {
-  static const std::string& path = *new std::string([] {
-    const std::string p = "/dev/shm/nord5-fuzz-config-" + std::to_string(::getpid());
-    SetSettingsFileForTesting(p + ".ini");
-    std::atexit([] {
-      std::remove(FilePath().c_str());
-      std::remove(SettingsFile().c_str());
-    });
-    return p + ".meterConfig";
-  }());
-  return path;
-}
+const std::string& FilePath() { return fuzz::ScratchFile("config", ".meterConfig"); }
 
 // The window after start-up: every control, the display reset, the design-time handlers.
 struct Window {

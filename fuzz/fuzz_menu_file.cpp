@@ -14,6 +14,7 @@
 #include "foundation/memory_form.h"
 #include "foundation/meter_image.h"
 #include "foundation/settings.h"
+#include "fuzz_files.h"
 #include "model/form_layout.h"
 #include "model/lcd_menu.h"
 
@@ -21,19 +22,7 @@ namespace {
 
 using namespace nord5;
 
-// Kept for the whole run (not destroyed before the exit handler that removes the file).
-const std::string& FilePath() {
-  static const std::string& path = *new std::string([] {
-    const std::string p = "/dev/shm/nord5-fuzz-menu-" + std::to_string(::getpid());
-    SetSettingsFileForTesting(p + ".ini");
-    std::atexit([] {
-      std::remove(FilePath().c_str());
-      std::remove(SettingsFile().c_str());
-    });
-    return p + ".meterMenu";
-  }());
-  return path;
-}
+const std::string& FilePath() { return fuzz::ScratchFile("menu", ".meterMenu"); }
 
 std::vector<bool> Boxes(const MemoryForm& form) {
   std::vector<bool> out;
