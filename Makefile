@@ -2,7 +2,8 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-           qt6-base-dev libsimpleini-dev libudev-dev libcurl4-openssl-dev xvfb xauth
+           qt6-base-dev qt6-charts-dev libsimpleini-dev libudev-dev libcurl4-openssl-dev \
+           libsodium-dev python3-pyftpdlib xvfb xauth
 
 .PHONY: all deps configure build test run clean
 
