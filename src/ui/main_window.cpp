@@ -392,12 +392,6 @@ void TfmTermuloConfig::SetupHelpMenu() {
       XdgShell().Open(path);
     });
   }
-  if (QAction* about = findChild<QAction*>("About1")) {
-    connect(about, &QAction::triggered, this, [this] {
-      QMessageBox::about(this, "About",
-                         QString("%1\nVersion %2").arg(kProgramTitle, NORD5_FILE_VERSION));
-    });
-  }
 }
 
 void TfmTermuloConfig::RevealHelpItems() {
@@ -442,6 +436,7 @@ WindowState TfmTermuloConfig::CurrentState() const {
   s.read_data_index = index("cbReadData");
   s.time_correction_index = index("cbTimeCorrection");
   if (auto* g = findChild<QTableWidget*>("sgArchive")) s.archive_rows = g->rowCount();
+  s.update_check_running = update_running && update_running();
   if (state_source) state_source(s);
   return s;
 }
@@ -465,6 +460,7 @@ void TfmTermuloConfig::RunStateRules() {
     }
   }
   status_->SetText(2, QString::fromStdString(r.panel2));
+  if (last_state_rule) last_state_rule();
 }
 
 void TfmTermuloConfig::closeEvent(QCloseEvent* event) {

@@ -48,6 +48,10 @@ class TfmTermuloConfig : public QMainWindow {
   std::function<void(WindowState&)> state_source;
   // Asked before the window closes; by default the rules' "device communicates" question.
   std::function<bool()> close_guard;
+  // Set by the program's update wiring: whether an update check runs, and the last state rule
+  // (the program ends once an update installer is ready).
+  std::function<bool()> update_running;
+  std::function<void()> last_state_rule;
   // Runs the state rules now (the window runs them whenever the event queue runs empty).
   void RunStateRules();
   // The state as the rules see it now.

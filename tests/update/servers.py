@@ -98,6 +98,7 @@ def serve_ftp(root, log, user, password):
     authorizer.add_user(user, password, root, perm="elr")
     Handler.authorizer = authorizer
     Handler.masquerade_address = None
+    Handler.auth_failed_timeout = 0.05  # a wrong password is answered at once
     server = FTPServer(("127.0.0.1", 0), Handler)
     print(server.address[1], flush=True)
     server.serve_forever(handle_exit=False)
