@@ -123,8 +123,9 @@ TfmUpdata::TfmUpdata(update::TUpdateService& service, Shell& shell, const std::s
     if (i == 0) logo->setPixmap(MakerLogo(QSize(405, 84)));
     logo->setVisible(i == 0);
   }
-  auto* version = new QLabel(QString("%1 v%2").arg(kProgramTitle).arg(
-                                 QString::fromStdString(update::ProgramFileVersion())),
+  auto* version = new QLabel(QString("%1 v%2")
+                                 .arg(kProgramTitle)
+                                 .arg(QString::fromStdString(update::ProgramFileVersion())),
                              this);
   version->setObjectName("lbVersion");
   version->setGeometry(20, 102, 405, 20);
@@ -226,11 +227,11 @@ ProgramUpdates::ProgramUpdates(const update::Deployment& deployment, QObject* pa
   dialogs_ = std::make_unique<ForwardDialogs>(*this);
   dispatcher_ = std::make_unique<QtDispatcher>();
   timers_ = std::make_unique<QtTimers>();
-  windows_ = std::make_unique<QtUpdateWindows>(
-      [this] { return window_; },
-      [this](int tag) {
-        if (main_ && main_->HelpItem(tag)) main_->HelpItem(tag)->setVisible(true);
-      });
+  windows_ = std::make_unique<QtUpdateWindows>([this] { return window_; },
+                                               [this](int tag) {
+                                                 if (main_ && main_->HelpItem(tag))
+                                                   main_->HelpItem(tag)->setVisible(true);
+                                               });
   update::UpdateEnvironment env;
   env.dispatcher = dispatcher_.get();
   env.dialogs = dialogs_.get();

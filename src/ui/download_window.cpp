@@ -72,7 +72,8 @@ int TfmDownloadingForm::Position() const { return bar_->value(); }
 int TfmDownloadingForm::Maximum() const { return bar_->maximum(); }
 
 void QtUpdateWindows::CreateDownloadingWindow() {
-  if (!TfmDownloadingForm::Instance()) new TfmDownloadingForm(main_window_ ? main_window_() : nullptr);
+  if (!TfmDownloadingForm::Instance())
+    new TfmDownloadingForm(main_window_ ? main_window_() : nullptr);
 }
 
 void QtUpdateWindows::CloseDownloadingWindow() {

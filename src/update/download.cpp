@@ -57,8 +57,8 @@ std::string FtpUrl(const std::string& host, const std::string& remote_path) {
     std::size_t slash = remote_path.find('/', start);
     if (slash == std::string::npos) slash = remote_path.size();
     const std::string part = remote_path.substr(start, slash - start);
-    char* esc = curl ? curl_easy_escape(curl.get(), part.c_str(), static_cast<int>(part.size()))
-                     : nullptr;
+    char* esc =
+        curl ? curl_easy_escape(curl.get(), part.c_str(), static_cast<int>(part.size())) : nullptr;
     url += "/";
     url += esc ? esc : part;
     curl_free(esc);

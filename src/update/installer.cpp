@@ -85,8 +85,7 @@ long StartInstaller(const std::string& script_path) {
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
   const char* argv[] = {"/bin/sh", script_path.c_str(), nullptr};
   pid_t pid = -1;
-  const int rc =
-      posix_spawn(&pid, "/bin/sh", &actions, &attr, const_cast<char**>(argv), environ);
+  const int rc = posix_spawn(&pid, "/bin/sh", &actions, &attr, const_cast<char**>(argv), environ);
   posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&actions);
   return rc == 0 ? static_cast<long>(pid) : -1;

@@ -81,7 +81,9 @@ TUpdateThread::~TUpdateThread() {
   Join();
 }
 
-void TUpdateThread::Start() { thread_ = std::thread([this] { Execute(); }); }
+void TUpdateThread::Start() {
+  thread_ = std::thread([this] { Execute(); });
+}
 
 void TUpdateThread::Terminate() {
   {
@@ -168,7 +170,8 @@ bool TUpdateThread::FileServerDownload(const std::string& SourceName, const std:
   bool ok = false;
   if (!dep.FtpHost.empty()) {
     FetchRequest r;
-    r.url = FtpUrl(dep.FtpHost, std::string(kServerFolder) + fs::path(DestName).filename().string());
+    r.url =
+        FtpUrl(dep.FtpHost, std::string(kServerFolder) + fs::path(DestName).filename().string());
     r.dest = DestName;
     r.user = dep.FtpUser;
     r.password = dep.FtpPassword;
@@ -184,8 +187,7 @@ bool TUpdateThread::FileServerDownload(const std::string& SourceName, const std:
   return ok;
 }
 
-bool TUpdateThread::WebDownload(const std::string& SourceName, const std::string& DestName,
-                                bool) {
+bool TUpdateThread::WebDownload(const std::string& SourceName, const std::string& DestName, bool) {
   bool ok = false;
   if (!SourceName.empty()) {
     FetchRequest r;

@@ -82,8 +82,8 @@ void AboutWindowTest::LogoAndLinkOpenTheMakerPage() {
     QCOMPARE(link->text(), QString("https://maker.example/"));
     QTest::mouseClick(link, Qt::LeftButton);
     QTest::mouseClick(about.findChild<QLabel*>("imMakerLogo"), Qt::LeftButton);
-    QCOMPARE(shell.opened, (std::vector<std::string>{"https://maker.example/",
-                                                     "https://maker.example/"}));
+    QCOMPARE(shell.opened,
+             (std::vector<std::string>{"https://maker.example/", "https://maker.example/"}));
     QVERIFY(about.findChild<QLabel*>("imMakerLogo")->isVisibleTo(&about));
     QVERIFY(!about.findChild<QLabel*>("imPartnerLogo1")->isVisibleTo(&about));
   }

@@ -104,9 +104,7 @@ class CheckTest : public ::testing::Test {
   std::string UpdateFolder() const { return tmp / "data/VARMELINOX_NORD5_User_config/updates/"; }
   std::string DataFolder() const { return tmp / "data/VARMELINOX_NORD5_User_config/"; }
   std::vector<std::string> Shown() const { return dialogs.Texts(); }
-  std::string Setting(const char* key) {
-    return SettingsValue(SettingsMode::Read, key, "").Text();
-  }
+  std::string Setting(const char* key) { return SettingsValue(SettingsMode::Read, key, "").Text(); }
 
   TempFolder tmp;
   const std::string www = tmp / "www";
@@ -137,11 +135,9 @@ TEST_F(CheckTest, WhatEachCheckTypeShowsForEqualAndOtherVersions) {
     bool save_dialog;
   };
   const Case cases[] = {
-      {kAutomaticCheck, "1.0.0.0", {}, false},
-      {kAutomaticCheck, "9.9.9.9", {kAsk}, false},
+      {kAutomaticCheck, "1.0.0.0", {}, false},    {kAutomaticCheck, "9.9.9.9", {kAsk}, false},
       {kAutomaticCheck, "0.9", {kAskOld}, false},  // an older text is "new" too
-      {kManualCheck, "1.0.0.0", {kNone}, false},
-      {kManualCheck, "9.9.9.9", {kAsk}, false},
+      {kManualCheck, "1.0.0.0", {kNone}, false},  {kManualCheck, "9.9.9.9", {kAsk}, false},
       {kDownloadProgram, "1.0.0.0", {}, true},  // never compared: asks where to save
       {kDownloadProgram, "9.9.9.9", {}, true},
   };
@@ -176,7 +172,7 @@ TEST_F(CheckTest, YesDownloadsThenPreparesTheInstaller) {
   EXPECT_EQ(windows.events, (std::vector<std::string>{"create", "close", "about closed"}));
   EXPECT_EQ(windows.last_done, static_cast<std::int64_t>(new_program.size()));
   // The update folder is the user's alone.
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(UpdateFolder().c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
@@ -220,16 +216,18 @@ TEST_F(CheckTest, TheWebDownloadTriesFourTimes) {
   WriteFile(www + "/files/new-prog.failures", "4");
   WriteFile(tmp / "www.http.log", "");
   RunCheck(kAutomaticCheck);
-  EXPECT_EQ(Http().Log(), "/desc.txt?dl=1\n/files/new-prog?dl=1\n/files/new-prog?dl=1\n"
-                          "/files/new-prog?dl=1\n/files/new-prog?dl=1\n");
+  EXPECT_EQ(Http().Log(),
+            "/desc.txt?dl=1\n/files/new-prog?dl=1\n/files/new-prog?dl=1\n"
+            "/files/new-prog?dl=1\n/files/new-prog?dl=1\n");
   EXPECT_EQ(service->InstallerFileName(), "");
 }
 
 TEST_F(CheckTest, HelpFilesAreFetchedOnlyWhenChangedOrMissing) {
   Offer("1.0.0.0", "HelpFileLT=help lt.txt\nHelpFileVersionLT=5\nLinkHelpFileLT=http://" +
-                       Http().Host() + "/files/lt.txt\nHelpFileRU=help_ru.txt\n"
-                       "HelpFileVersionRU=2\nLinkHelpFileRU=http://" + Http().Host() +
-                       "/files/ru-missing.txt\n");
+                       Http().Host() +
+                       "/files/lt.txt\nHelpFileRU=help_ru.txt\n"
+                       "HelpFileVersionRU=2\nLinkHelpFileRU=http://" +
+                       Http().Host() + "/files/ru-missing.txt\n");
   WriteFile(www + "/files/lt.txt", "pagalba");
   const std::string lt = DataFolder() + "help lt.txt";
   auto lt_fetches = [this] {

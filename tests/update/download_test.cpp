@@ -94,9 +94,10 @@ TEST_F(DownloadTest, FtpDownloadLogsInAndRefusesShortFiles) {
 TEST_F(DownloadTest, HttpsWithAnUntrustedCertificateFails) {
   const std::string cert = tmp / "cert.pem";
   const std::string key = tmp / "key.pem";
-  const std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
-                          "-addext subjectAltName=IP:127.0.0.1 -keyout '" + key + "' -out '" +
-                          cert + "' >/dev/null 2>&1";
+  const std::string cmd =
+      "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
+      "-addext subjectAltName=IP:127.0.0.1 -keyout '" +
+      key + "' -out '" + cert + "' >/dev/null 2>&1";
   if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "openssl cannot make a test certificate";
   TestServer https = TestServer::Http(tmp / "www", cert, key);
   ASSERT_TRUE(https.Running());

@@ -57,9 +57,8 @@ TEST(Installer, ReplacesTheProgramOnceItHasEndedAndStartsTheNewOne) {
   // The "running program": a child that ends shortly after the script started.
   pid_t old_pid = -1;
   const char* argv[] = {"/bin/sleep", "0.5", nullptr};
-  ASSERT_EQ(posix_spawn(&old_pid, "/bin/sleep", nullptr, nullptr, const_cast<char**>(argv),
-                        environ),
-            0);
+  ASSERT_EQ(
+      posix_spawn(&old_pid, "/bin/sleep", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
 
   InstallerPlan plan;
   plan.program_path = program;
@@ -69,7 +68,7 @@ TEST(Installer, ReplacesTheProgramOnceItHasEndedAndStartsTheNewOne) {
   plan.script_path = updates + "nord5 it's.sh";
   plan.pid = old_pid;
   ASSERT_TRUE(WriteInstaller(plan));
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(plan.script_path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
 

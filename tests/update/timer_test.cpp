@@ -97,7 +97,7 @@ TEST_F(TimerTest, TheAboutWindowHoldsTheTimerWhileOpen) {
   EXPECT_FALSE(s.Timer().Enabled());
   ASSERT_TRUE(s.StartCheck(kManualCheck));
   FinishCheck(s);
-  EXPECT_EQ(notified, 2);  // started, ended
+  EXPECT_EQ(notified, 2);             // started, ended
   EXPECT_FALSE(s.Timer().Enabled());  // a check ending while the window is open leaves it off
   s.AboutWindowClosed();
   EXPECT_TRUE(s.Timer().Enabled());
