@@ -118,6 +118,13 @@ void AboutWindowTest::UpdateButtonsAreOffWhileACheckRuns() {
   QVERIFY(download->isEnabled());
   QVERIFY(window.findChild<QAction*>("Chackupdate1")->isEnabled());
   QCOMPARE(window.Status().Text(2), QString());
+
+  // "Download program" starts a check of its own kind, which also reports an empty result.
+  QTest::mouseClick(download, Qt::LeftButton);
+  QVERIFY(updates.Service().Running());
+  QVERIFY(!download->isEnabled());
+  QTRY_VERIFY_WITH_TIMEOUT(!updates.Service().Running(), 10000);
+  QCOMPARE(dialogs.Texts().size(), 2u);
 }
 
 void AboutWindowTest::DownloadingWindowShowsPercentages() {
