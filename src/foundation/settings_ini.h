@@ -5,6 +5,8 @@
 // regard to ASCII case, blanks around names and values ignored, the last of repeated keys wins.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,24 +24,28 @@ class IniText {
   // or a new section at the end of the text. Neither name nor value may hold a line break.
   void Set(std::string_view section, std::string_view key, std::string_view value);
 
-  std::string Text() const;
+  const std::string& Text() const { return text_; }
 
  private:
-  enum class Kind { Blank, Comment, Section, Key, Other };
+  enum class Kind : std::uint8_t { Blank, Comment, Section, Key, Other };
+  // One line, as offsets into the text: no copy of it is made, so that a large damaged file costs
+  // one pass over its bytes.
   struct Line {
-    std::string raw;  // without its line end
-    std::string end;  // "\n", "\r\n" or "" (the last line of a text without a final line end)
+    std::size_t begin = 0;     // first byte
+    std::size_t end = 0;       // end of the content, before "\r\n" or "\n"
+    std::size_t next = 0;      // first byte of the next line
+    std::size_t name_at = 0, name_size = 0;    // section or key name, trimmed
+    std::size_t value_at = 0, value_size = 0;  // a key's value, trimmed
+    std::size_t replace_at = 0;  // a key's line: where a new value starts (behind "=" and blanks)
+    std::size_t section = 0;     // index of the section line above (npos: before the first)
     Kind kind = Kind::Other;
-    std::string name;   // section or key name, trimmed
-    std::string value;  // a key's value, trimmed
-    std::size_t value_at = 0;  // where the value starts in `raw` (before its blanks)
-    std::size_t section = 0;   // index of the section line above (npos: before the first)
   };
-  static Line Classify(std::string raw, std::string end, bool first);
-  void Index();
+  void Parse();
+  std::string_view Name(const Line& l) const { return {text_.data() + l.name_at, l.name_size}; }
   // The key's line, or npos.
   std::size_t FindKey(std::string_view section, std::string_view key) const;
 
+  std::string text_;
   std::vector<Line> lines_;
   std::string newline_ = "\n";  // the line end the text uses, for lines added
 };
