@@ -226,7 +226,7 @@ void TfmFindMeters::AddRow(const ScanEntry& e) {
   } else {
     set(kNote, e.kind == ScanEntry::Kind::Collision ? kCollisionNote : kNoDataNote);
   }
-  table_->resizeColumnsToContents();
+  for (int c = 0; c < kNote; ++c) table_->resizeColumnToContents(c);
 }
 
 void TfmFindMeters::Finished(ScanEnd end) {

@@ -136,7 +136,7 @@ TEST_F(ScanCliTest, PrimaryAndSecondaryScansOfFiveMetersAsJson) {
             "]\n");
 
   // The plain form: one line per meter, the collision named; a mask narrows the search.
-  r = Cli("scan --port '" + port + "' --primary 3-3 --secondary 555000FF");
+  r = Cli("scan --port '" + port + "' --primary 3-3 --secondary 5550001F");
   EXPECT_EQ(r.status, 0) << r.err;
   const std::vector<std::string> lines = {
       "address 3  collision: more than one meter answers",
