@@ -23,6 +23,7 @@ namespace nord5::ui {
 
 class QtFormView;
 class StatusPanels;
+class TfmFindMeters;
 
 class TfmTermuloConfig : public QMainWindow {
   Q_OBJECT
@@ -64,6 +65,11 @@ class TfmTermuloConfig : public QMainWindow {
   // Address box: "MBus addr.:" (true) or "Device ID  :" (false) chosen.
   bool AddressModeMBus() const;
   QString AddressText() const;
+  // Chooses "MBus addr.:" (primary) or "Device ID  :" and puts `text` into the address box.
+  void UseAddress(bool primary, const QString& text);
+  // "Find meters": the bus scan dialog on the program's serial driver.
+  void FindMeters();
+  TfmFindMeters* FindMetersDialog() const { return find_meters_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -99,6 +105,7 @@ class TfmTermuloConfig : public QMainWindow {
   QMenu* languages_ = nullptr;
   QMap<int, QAction*> help_items_;
   bool rules_pending_ = false;
+  TfmFindMeters* find_meters_ = nullptr;
 };
 
 }  // namespace nord5::ui
