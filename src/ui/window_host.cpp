@@ -19,6 +19,7 @@
 #include "foundation/utils.h"
 #include "mbus/decoder.h"
 #include "meterdata/current_data.h"
+#include "meterdata/data_logging.h"
 #include "model/engine_hooks.h"
 #include "model/flow_coefficients.h"
 #include "model/parameter_display.h"
@@ -27,6 +28,8 @@
 #include "transport/port_list.h"
 #include "transport/usb_notifier.h"
 #include "ui/builtin_meter.h"
+#include "ui/data_logging_binding.h"
+#include "ui/log_window.h"
 #include "ui/main_window.h"
 #include "ui/options_dialog.h"
 #include "ui/qt_form_view.h"
@@ -94,6 +97,7 @@ MainWindowHost::MainWindowHost(TfmTermuloConfig& window, SerialLineFactory facto
   timers_.after_fire = [this] { WatchLine(); };
   engine_ = std::make_unique<TProtocolEngine>(*this, *port_, SystemClock::Instance());
   engine_->Install();
+  logger_ = std::make_unique<TDataLogger>(*engine_, timers_, SystemClock::Instance());
 
   watcher_ = watcher ? std::move(watcher) : std::make_unique<TUSBNotifier>();
   watcher_->SetOnUSBArrival([this](TUSBNotifier&) { DeviceChanged(); });
@@ -117,6 +121,7 @@ MainWindowHost::~MainWindowHost() {
   window_.close_guard = nullptr;
   timers_.after_fire = nullptr;
   delete line_notifier_;
+  logger_.reset();
   engine_.reset();
   port_.reset();
 }
@@ -149,6 +154,7 @@ void MainWindowHost::FillState(WindowState& s) {
   s.configuration = st.NoConfiguration;
   s.device_jumper = static_cast<std::uint32_t>(st.DeviceJumper);
   s.reading_archives = st.ReadingArchives;
+  s.logging = logger_->Active();
   s.device_medium = st.DeviceMedium;
   const MeterImage& img = CurrentImage();
   s.firmware = img.FirmwareVersion();
@@ -271,6 +277,23 @@ void MainWindowHost::ExchangeStopped() {
   window_.RunStateRules();
 }
 
+void MainWindowHost::TraceText(const std::string& text) { TfmLogWindow::TraceText(text, true); }
+
+void MainWindowHost::LogEvent(const std::string& text) {
+  if (!logger_->LogEvent(text))
+    ShowError("Cannot write to the log file \"" + logger_->FileName() + "\"");
+}
+
+bool MainWindowHost::LoggingIdle() { return !logger_->Active(); }
+
+void MainWindowHost::UncheckLogging() { window_.Form().SetChecked("cbLogingData", false); }
+
+void MainWindowHost::StartLoggingTimer() { logger_->StartTimer(); }
+
+void MainWindowHost::DecodeLogRecord(const std::uint8_t* frame, int limit) {
+  logger_->DecodeLogRecord(frame, limit);
+}
+
 bool MainWindowHost::MayClose() { return engine_->ConfirmClose(); }
 
 void MainWindowHost::DeviceChanged() {
@@ -342,6 +365,9 @@ void MainWindowHost::WireActions() {
   on("caWriteUserMenu", [&e] { e.WriteUserMenu(); });
   on("caTestModeWithoutChanging", [&e] { e.TestModeOnOff(); });
   on("caPortas", [this] { ProgramSettings(); });
+  on("caLogWindow", [this] { TfmLogWindow::Toggle(&window_); });
+  BindDataLogging(*logger_, window_.Form(), &window_, window_.Status(),
+                  [this]() -> Dialogs& { return GetDialogs(); });
   on("caLoadConfiguration", [this] {
     ParameterContext ctx = Context();
     LoadConfigurationAction(ctx);
