@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -233,6 +234,79 @@ TEST(ReportName, ProposedNameAndKindByExtension) {
   const std::pair<const char*, int> kinds[] = {{"a.xls", 1}, {"A.XLS", 1}, {"/x.y/b.doc", 2},
                                                {"c.htm", 3}, {"c.html", 3}, {"/x.xls/noext", 3}};
   for (const auto& [path, kind] : kinds) EXPECT_EQ(ReportKindForFile(path), kind) << path;
+}
+
+}  // namespace
+}  // namespace nord5
+
+namespace nord5 {
+namespace {
+
+// A desktop of its own: XDG folders in a temporary folder, restored afterwards.
+class MimeHandlerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : kVars) {
+      const char* v = std::getenv(name);
+      saved_.push_back(v ? std::optional<std::string>(v) : std::nullopt);
+    }
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    ::setenv("XDG_CONFIG_DIRS", (dir / "etc").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (dir / "home").c_str(), 1);
+    ::setenv("XDG_DATA_DIRS", (dir / "usr").c_str(), 1);
+    for (const char* d : {"config", "etc", "home/applications/kde", "usr/applications"})
+      std::filesystem::create_directories(dir / d);
+  }
+  void TearDown() override {
+    for (std::size_t i = 0; i < std::size(kVars); ++i) {
+      if (saved_[i]) ::setenv(kVars[i], saved_[i]->c_str(), 1);
+      else ::unsetenv(kVars[i]);
+    }
+  }
+  void Write(const std::string& path, const std::string& text) { std::ofstream(dir / path) << text; }
+
+  static constexpr const char* kVars[] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME",
+                                          "XDG_DATA_DIRS"};
+  test::TempDir dir;
+  std::vector<std::optional<std::string>> saved_;
+};
+
+TEST_F(MimeHandlerTest, UserChoiceThenSystemCacheThenNothing) {
+  const std::vector<std::string> sheet = {"application/vnd.ms-excel",
+                                          "application/vnd.oasis.opendocument.spreadsheet"};
+  EXPECT_EQ(FindMimeHandler(sheet), "");
+  RecordingShell shell;
+  XdgReportOpener opener(shell);
+  EXPECT_FALSE(opener.OpenInSpreadsheet(dir / "r.xls")) << "nothing registered, nothing run";
+
+  // Only the second type has a program, found through the installed programs' cache.
+  Write("usr/applications/calc.desktop", "[Desktop Entry]\n");
+  Write("usr/applications/mimeinfo.cache",
+        "[MIME Cache]\napplication/vnd.oasis.opendocument.spreadsheet=gone.desktop;calc.desktop;\n");
+  EXPECT_EQ(FindMimeHandler(sheet), dir / "usr/applications/calc.desktop");
+
+  // The user's default wins; one whose file is missing is passed over; a desktop id names a
+  // file in a subfolder with '-' for '/'.
+  Write("home/applications/kde/sheets.desktop", "[Desktop Entry]\n");
+  Write("config/mimeapps.list",
+        "[Added Associations]\napplication/vnd.ms-excel=other.desktop;\n"
+        "[Default Applications]\r\napplication/vnd.ms-excel=missing.desktop;kde-sheets.desktop\r\n");
+  EXPECT_EQ(FindMimeHandler(sheet), dir / "home/applications/kde/sheets.desktop");
+}
+
+TEST_F(MimeHandlerTest, NoWordProcessorGivesItsMessageAndKeepsTheFile) {
+  RecordingShell shell;
+  XdgReportOpener opener(shell);
+  ManualClock clock;
+  ScriptedDialogs dialogs;
+  const std::string path = dir / "r.doc";
+  EXPECT_EQ(MakeReport(2, path, {{"T", {"a"}, {{"1"}}}}, clock, dialogs, &opener),
+            ReportOutcome::Written);
+  EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{std::string(kTextCantOpenWord)});
+  EXPECT_TRUE(std::filesystem::exists(path));
+  // The web page goes to the shell's default program.
+  EXPECT_EQ(MakeReport(3, dir / "r.htm", {}, clock, dialogs, &opener), ReportOutcome::Written);
+  EXPECT_EQ(shell.opened, std::vector<std::string>{dir / "r.htm"});
 }
 
 }  // namespace
