@@ -124,7 +124,7 @@ TEST(ReportTemplate, BuiltInTemplateGivesOneTablePerGrid) {
   const std::string doc = BuildReport(templ, grids, {2018, 5, 4, 5, 51, 28});
   EXPECT_EQ(Count(doc, "<table"), 2u);
   EXPECT_EQ(Count(doc, "background:yellow"), 3u);  // one per header cell
-  EXPECT_EQ(Count(doc, "border-top:none"), 5u);     // one per data cell
+  EXPECT_EQ(Count(doc, "border-top:none"), 5u);    // one per data cell
   EXPECT_LT(doc.find("Hours statistic data"), doc.find("Days statistic data"));
   EXPECT_NE(doc.find("2018-05-04 05:51:28"), std::string::npos);
   EXPECT_NE(doc.find("<title>Data report</title>"), std::string::npos);
@@ -138,11 +138,22 @@ TEST(ReportTemplate, BuiltInTemplateGivesOneTablePerGrid) {
 TEST(ReportFile, Utf16LittleEndianWithByteOrderMark) {
   const std::string text = "a°€\xF0\x9F\x98\x80";
   const std::string bytes = EncodeUtf16LeWithBom(text);
-  EXPECT_EQ(bytes, std::string("\xFF\xFE" "a\0" "\xB0\0" "\xAC\x20" "\x3D\xD8\x00\xDE", 12));
-  EXPECT_EQ(DecodeUtf16Le(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), text);
+  EXPECT_EQ(bytes, std::string("\xFF\xFE"
+                               "a\0"
+                               "\xB0\0"
+                               "\xAC\x20"
+                               "\x3D\xD8\x00\xDE",
+                               12));
+  EXPECT_EQ(DecodeUtf16Le(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
+            text);
   // Bytes that are not UTF-8 become U+FFFD: a truncated sequence once, a stray continuation byte.
-  EXPECT_EQ(EncodeUtf16LeWithBom("\xE2\x82" "b\x80"),
-            std::string("\xFF\xFE" "\xFD\xFF" "b\0" "\xFD\xFF", 8));
+  EXPECT_EQ(EncodeUtf16LeWithBom("\xE2\x82"
+                                 "b\x80"),
+            std::string("\xFF\xFE"
+                        "\xFD\xFF"
+                        "b\0"
+                        "\xFD\xFF",
+                        8));
 }
 
 class FakeOpener final : public ReportOpener {
@@ -174,10 +185,8 @@ TEST_F(MakeReportTest, WritesTheDocumentAsUtf16AndOpensItByKind) {
     std::string call;
     std::vector<std::string> messages;
   } cases[] = {
-      {1, true, "spreadsheet", {}},
-      {1, false, "spreadsheet", {std::string(kTextCantOpenExcel)}},
-      {2, true, "word", {}},
-      {2, false, "word", {std::string(kTextCantOpenWord)}},
+      {1, true, "spreadsheet", {}}, {1, false, "spreadsheet", {std::string(kTextCantOpenExcel)}},
+      {2, true, "word", {}},        {2, false, "word", {std::string(kTextCantOpenWord)}},
       {3, false, "default", {}},  // the default program is not checked
   };
   for (const Case& c : cases) {
@@ -218,7 +227,8 @@ TEST_F(MakeReportTest, ReplacesAnOldReportWhole) {
   std::ofstream(path) << std::string(100000, 'x');
   ASSERT_EQ(MakeReport(2, path, grids, clock, dialogs, nullptr), ReportOutcome::Written);
   const std::string bytes = ReadFile(path);
-  EXPECT_EQ(bytes, EncodeUtf16LeWithBom(BuildReport(LoadTextResource("REPORT"), grids, clock.LocalTime())));
+  EXPECT_EQ(bytes, EncodeUtf16LeWithBom(
+                       BuildReport(LoadTextResource("REPORT"), grids, clock.LocalTime())));
 }
 
 TEST(ReportName, ProposedNameAndKindByExtension) {
@@ -231,7 +241,7 @@ TEST(ReportName, ProposedNameAndKindByExtension) {
   EXPECT_EQ(ProposedReportName({2018, 5, 4, 5, 51, 28}, lt, lt_days),
             "2018 gegužė 04 penktadienis 05_51_28");
 
-  const std::pair<const char*, int> kinds[] = {{"a.xls", 1}, {"A.XLS", 1}, {"/x.y/b.doc", 2},
+  const std::pair<const char*, int> kinds[] = {{"a.xls", 1}, {"A.XLS", 1},  {"/x.y/b.doc", 2},
                                                {"c.htm", 3}, {"c.html", 3}, {"/x.xls/noext", 3}};
   for (const auto& [path, kind] : kinds) EXPECT_EQ(ReportKindForFile(path), kind) << path;
 }
@@ -259,11 +269,15 @@ class MimeHandlerTest : public ::testing::Test {
   }
   void TearDown() override {
     for (std::size_t i = 0; i < std::size(kVars); ++i) {
-      if (saved_[i]) ::setenv(kVars[i], saved_[i]->c_str(), 1);
-      else ::unsetenv(kVars[i]);
+      if (saved_[i])
+        ::setenv(kVars[i], saved_[i]->c_str(), 1);
+      else
+        ::unsetenv(kVars[i]);
     }
   }
-  void Write(const std::string& path, const std::string& text) { std::ofstream(dir / path) << text; }
+  void Write(const std::string& path, const std::string& text) {
+    std::ofstream(dir / path) << text;
+  }
 
   static constexpr const char* kVars[] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME",
                                           "XDG_DATA_DIRS"};
@@ -281,16 +295,18 @@ TEST_F(MimeHandlerTest, UserChoiceThenSystemCacheThenNothing) {
 
   // Only the second type has a program, found through the installed programs' cache.
   Write("usr/applications/calc.desktop", "[Desktop Entry]\n");
-  Write("usr/applications/mimeinfo.cache",
-        "[MIME Cache]\napplication/vnd.oasis.opendocument.spreadsheet=gone.desktop;calc.desktop;\n");
+  Write(
+      "usr/applications/mimeinfo.cache",
+      "[MIME Cache]\napplication/vnd.oasis.opendocument.spreadsheet=gone.desktop;calc.desktop;\n");
   EXPECT_EQ(FindMimeHandler(sheet), dir / "usr/applications/calc.desktop");
 
   // The user's default wins; one whose file is missing is passed over; a desktop id names a
   // file in a subfolder with '-' for '/'.
   Write("home/applications/kde/sheets.desktop", "[Desktop Entry]\n");
-  Write("config/mimeapps.list",
-        "[Added Associations]\napplication/vnd.ms-excel=other.desktop;\n"
-        "[Default Applications]\r\napplication/vnd.ms-excel=missing.desktop;kde-sheets.desktop\r\n");
+  Write(
+      "config/mimeapps.list",
+      "[Added Associations]\napplication/vnd.ms-excel=other.desktop;\n"
+      "[Default Applications]\r\napplication/vnd.ms-excel=missing.desktop;kde-sheets.desktop\r\n");
   EXPECT_EQ(FindMimeHandler(sheet), dir / "home/applications/kde/sheets.desktop");
 }
 
