@@ -110,6 +110,7 @@ void ArchiveTab::ReadData() {
       if (list->topLevelItem(i)->checkState(0) == Qt::Checked) rows.push_back(i);
   reading_.Start(rows);
   ApplyWidths();
+  emit GridChanged();
 }
 
 void ArchiveTab::TakeAnswer(const std::uint8_t* frame, int limit) {
@@ -134,6 +135,7 @@ void ArchiveTab::ShowRow(int row) {
     view_->scrollToItem(view_->item(row, col));
   }
   view_->viewport()->update();
+  emit GridChanged();
 }
 
 void ArchiveTab::ApplyWidths() {

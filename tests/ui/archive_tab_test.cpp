@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLocale>
+#include <QSignalSpy>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -89,7 +90,9 @@ class ArchiveTabTest : public QObject {
   void ReadDataFillsTheGridWithTheRecordCount() {
     Rig r;
     r.Check({0, 11});
+    QSignalSpy changes(&r.host.Archive(), &ui::ArchiveTab::GridChanged);
     QVERIFY(r.Read(1, "3"));
+    QCOMPARE(changes.count(), 4);  // emptied, then three rows
     QVERIFY2(r.dialogs.shown.empty(),
              r.dialogs.shown.empty() ? "" : r.dialogs.shown[0].Text.c_str());
     ui::StringGrid* g = r.grid;
