@@ -231,6 +231,23 @@ TEST_F(MakeReportTest, ReplacesAnOldReportWhole) {
                        BuildReport(LoadTextResource("REPORT"), grids, clock.LocalTime())));
 }
 
+TEST_F(MakeReportTest, FailedWriteLeavesTheOldFileAndNoScraps) {
+  const std::string path = dir / "kept.xls";
+  std::ofstream(path) << "old report";
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                         std::filesystem::perms::group_read |
+                                         std::filesystem::perms::others_read);
+  EXPECT_EQ(MakeReport(1, path, grids, clock, dialogs, &opener), ReportOutcome::WriteFailed);
+  EXPECT_EQ(ReadFile(path), "old report");
+  EXPECT_TRUE(opener.calls.empty());
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 1u);
+}
+
 TEST(ReportName, ProposedNameAndKindByExtension) {
   EXPECT_EQ(ProposedReportName({2018, 5, 4, 5, 51, 28}), "2018 May 04 Friday 05_51_28");
   EXPECT_EQ(ProposedReportName({2024, 12, 29, 23, 0, 9}), "2024 December 29 Sunday 23_00_09");
