@@ -27,6 +27,7 @@
 #include "transport/platform/posix_serial_line.h"
 #include "transport/port_list.h"
 #include "transport/usb_notifier.h"
+#include "ui/archive_tab.h"
 #include "ui/builtin_meter.h"
 #include "ui/data_logging_binding.h"
 #include "ui/log_window.h"
@@ -99,6 +100,8 @@ MainWindowHost::MainWindowHost(TfmTermuloConfig& window, SerialLineFactory facto
   engine_->Install();
   logger_ = std::make_unique<TDataLogger>(*engine_, timers_, SystemClock::Instance());
 
+  archive_ = std::make_unique<ArchiveTab>(window_, *engine_, [this]() -> Dialogs& { return GetDialogs(); });
+
   watcher_ = watcher ? std::move(watcher) : std::make_unique<TUSBNotifier>();
   watcher_->SetOnUSBArrival([this](TUSBNotifier&) { DeviceChanged(); });
   watcher_->SetOnUSBRemove([this](TUSBNotifier&) { DeviceChanged(); });
@@ -122,6 +125,8 @@ MainWindowHost::~MainWindowHost() {
   timers_.after_fire = nullptr;
   delete line_notifier_;
   logger_.reset();
+
+  archive_.reset();
   engine_.reset();
   port_.reset();
 }
@@ -234,8 +239,7 @@ void MainWindowHost::DecodeCurrentData(const std::uint8_t* frame, int limit) {
 }
 
 void MainWindowHost::DecodeArchiveRecord(const std::uint8_t* frame, int limit) {
-  (void)frame;
-  (void)limit;
+  archive_->TakeAnswer(frame, limit);
 }
 
 void MainWindowHost::ShowCredits(const std::string& optical, const std::string& mbus) {
@@ -413,6 +417,8 @@ void MainWindowHost::WireActions() {
   button("btTestModeWithoutChangingForAll", [&e] { e.TestModeOnOff(); });
   button("btRead", [&e] { e.ReadMemory(); });
   button("btWrite", [&e] { e.WriteMemory(); });
+  button("btReadData", [this] { archive_->ReadData(); });
+  button("btMakeReport", [this] { archive_->MakeReportClicked(); });
   button("btStop", [this, &e] {
     e.StopArchiveReading();
     window_.Pages().setFocus();
