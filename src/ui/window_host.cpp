@@ -99,7 +99,6 @@ MainWindowHost::MainWindowHost(TfmTermuloConfig& window, SerialLineFactory facto
   engine_ = std::make_unique<TProtocolEngine>(*this, *port_, SystemClock::Instance());
   engine_->Install();
   logger_ = std::make_unique<TDataLogger>(*engine_, timers_, SystemClock::Instance());
-
   archive_ = std::make_unique<ArchiveTab>(window_, *engine_, [this]() -> Dialogs& { return GetDialogs(); });
 
   watcher_ = watcher ? std::move(watcher) : std::make_unique<TUSBNotifier>();
@@ -125,7 +124,6 @@ MainWindowHost::~MainWindowHost() {
   timers_.after_fire = nullptr;
   delete line_notifier_;
   logger_.reset();
-
   archive_.reset();
   engine_.reset();
   port_.reset();
