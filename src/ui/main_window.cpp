@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QPointer>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "foundation/settings.h"
@@ -416,55 +418,155 @@ void TfmTermuloConfig::BringToFront() {
   activateWindow();
 }
 
+// The widgets whose state the rules read, looked up once.
+struct TfmTermuloConfig::RuleInputs {
+  QPointer<QAbstractButton> pulse_in[2], pulse_out[2], pulse_out_l1[2], pulse_out_l2[2];
+  QPointer<QAbstractButton> tar1_1, tar1_5, tar1_6;
+  QPointer<QComboBox> trigger1, trigger2, read_data, time_correction;
+  QPointer<QTableWidget> archive;
+};
+
+// One control governed by the rules, bound to its object.
+struct TfmTermuloConfig::BoundRule {
+  std::string name;
+  QPointer<QObject> object;
+  QAction* action = nullptr;  // set when the control is an action
+  bool tab_page = false;      // a page of a tab widget: its tab is enabled and shown
+  ControlRule rule;
+  std::optional<bool> emphasis_shown;  // the text style last given to the control
+};
+
 WindowState TfmTermuloConfig::CurrentState() const {
+  if (!rule_inputs_) {
+    auto in = std::make_unique<RuleInputs>();
+    auto button = [this](const QString& n) { return findChild<QAbstractButton*>(n); };
+    auto combo = [this](const char* n) { return findChild<QComboBox*>(n); };
+    for (int ch = 0; ch < 2; ++ch) {
+      const QString n = QString::number(ch + 1);
+      in->pulse_in[ch] = button("PulseCfgRadioButton" + n + "in");
+      in->pulse_out[ch] = button("PulseCfgRadioButton" + n + "out");
+      in->pulse_out_l1[ch] = button("PulseCfgRadioButton" + n + "out_L1");
+      in->pulse_out_l2[ch] = button("PulseCfgRadioButton" + n + "out_L2");
+    }
+    in->tar1_1 = button("radioButtonTar1_1");
+    in->tar1_5 = button("radioButtonTar1_5");
+    in->tar1_6 = button("radioButtonTar1_6");
+    in->trigger1 = combo("comboBoxTriger1");
+    in->trigger2 = combo("comboBoxTriger2");
+    in->read_data = combo("cbReadData");
+    in->time_correction = combo("cbTimeCorrection");
+    in->archive = findChild<QTableWidget*>("sgArchive");
+    const_cast<TfmTermuloConfig*>(this)->rule_inputs_ = std::move(in);
+  }
+  const RuleInputs& in = *rule_inputs_;
+  auto checked = [](const QPointer<QAbstractButton>& b) { return b && b->isChecked(); };
+  auto index = [](const QPointer<QComboBox>& c) { return c ? c->currentIndex() : -1; };
   WindowState s;
   s.advanced = actions_["caAdvaced"]->isChecked();
-  auto checked = [this](const char* n) {
-    auto* b = findChild<QAbstractButton*>(n);
-    return b && b->isChecked();
-  };
-  auto index = [this](const char* n) {
-    auto* c = findChild<QComboBox*>(n);
-    return c ? c->currentIndex() : -1;
-  };
   for (int ch = 0; ch < 2; ++ch) {
-    const QByteArray n = QByteArray::number(ch + 1);
-    s.pulse_in[ch] = checked("PulseCfgRadioButton" + n + "in");
-    s.pulse_out[ch] = checked("PulseCfgRadioButton" + n + "out");
-    s.pulse_out_l1[ch] = checked("PulseCfgRadioButton" + n + "out_L1");
-    s.pulse_out_l2[ch] = checked("PulseCfgRadioButton" + n + "out_L2");
+    s.pulse_in[ch] = checked(in.pulse_in[ch]);
+    s.pulse_out[ch] = checked(in.pulse_out[ch]);
+    s.pulse_out_l1[ch] = checked(in.pulse_out_l1[ch]);
+    s.pulse_out_l2[ch] = checked(in.pulse_out_l2[ch]);
   }
-  s.tar1_1 = checked("radioButtonTar1_1");
-  s.tar1_5 = checked("radioButtonTar1_5");
-  s.tar1_6 = checked("radioButtonTar1_6");
-  s.trigger1 = index("comboBoxTriger1");
-  s.trigger2 = index("comboBoxTriger2");
-  s.read_data_index = index("cbReadData");
-  s.time_correction_index = index("cbTimeCorrection");
-  if (auto* g = findChild<QTableWidget*>("sgArchive")) s.archive_rows = g->rowCount();
+  s.tar1_1 = checked(in.tar1_1);
+  s.tar1_5 = checked(in.tar1_5);
+  s.tar1_6 = checked(in.tar1_6);
+  s.trigger1 = index(in.trigger1);
+  s.trigger2 = index(in.trigger2);
+  s.read_data_index = index(in.read_data);
+  s.time_correction_index = index(in.time_correction);
+  if (in.archive) s.archive_rows = in.archive->rowCount();
   if (state_source) state_source(s);
   return s;
 }
 
-void TfmTermuloConfig::RunStateRules() {
-  const WindowState s = CurrentState();
-  const RuleResult r = ComputeStateRules(s);
-  ApplyStateRules(r, *form_);
-  for (const auto& [name, rule] : r.controls) {
-    if (!rule.emphasis) continue;
-    if (auto* w = findChild<QWidget*>(QString::fromStdString(name))) {
+void TfmTermuloConfig::BindRules(const RuleResult& r) {
+  // The rules name the same controls whatever the state, so the bound list is made once and
+  // only takes the new values afterwards (the map keeps its names in order).
+  bool same = bound_rules_.size() == r.controls.size();
+  if (same) {
+    std::size_t i = 0;
+    for (const auto& [name, rule] : r.controls) {
+      if (bound_rules_[i].name != name) {
+        same = false;
+        break;
+      }
+      ++i;
+    }
+  }
+  if (!same) {
+    bound_rules_.clear();
+    bound_rules_.reserve(r.controls.size());
+    for (const auto& [name, rule] : r.controls) {
+      BoundRule b;
+      b.name = name;
+      b.object = form_->Object(name);
+      b.action = qobject_cast<QAction*>(b.object.data());
+      if (auto* w = qobject_cast<QWidget*>(b.object.data()); w && w->parentWidget())
+        b.tab_page = qobject_cast<QTabWidget*>(w->parentWidget()->parentWidget()) != nullptr;
+      bound_rules_.push_back(std::move(b));
+    }
+  }
+  std::size_t i = 0;
+  for (const auto& [name, rule] : r.controls) bound_rules_[i++].rule = rule;
+}
+
+void TfmTermuloConfig::ApplyBoundRules() {
+  for (BoundRule& b : bound_rules_) {
+    QObject* o = b.object.data();
+    if (!o) continue;
+    const ControlRule& rule = b.rule;
+    if (b.action) {
+      if (rule.enabled && b.action->isEnabled() != *rule.enabled) b.action->setEnabled(*rule.enabled);
+      if (rule.visible && b.action->isVisible() != *rule.visible) b.action->setVisible(*rule.visible);
+      continue;
+    }
+    auto* w = static_cast<QWidget*>(o);
+    if (b.tab_page) {
+      // A page is enabled and shown through its tab.
+      auto* tabs = static_cast<QTabWidget*>(w->parentWidget()->parentWidget());
+      const int i = tabs->indexOf(w);
+      if (i < 0) continue;
+      if (rule.enabled && tabs->isTabEnabled(i) != *rule.enabled)
+        tabs->setTabEnabled(i, *rule.enabled);
+      if (rule.visible && tabs->isTabVisible(i) != *rule.visible)
+        tabs->setTabVisible(i, *rule.visible);
+      continue;
+    }
+    if (rule.enabled && w->testAttribute(Qt::WA_ForceDisabled) == *rule.enabled)
+      w->setEnabled(*rule.enabled);
+    if (rule.visible && w->isHidden() == *rule.visible) w->setVisible(*rule.visible);
+    if (rule.read_only && form_->ReadOnly(b.name) != *rule.read_only)
+      form_->SetReadOnly(b.name, *rule.read_only);
+    if (rule.emphasis && b.emphasis_shown != rule.emphasis) {
+      // Bold black while the value can be set, regular silver otherwise; a disabled box keeps
+      // the style's disabled colour.
       const bool want = *rule.emphasis;
-      if (w->property("emphasis").isValid() && w->property("emphasis").toBool() == want) continue;
-      w->setProperty("emphasis", want);
+      b.emphasis_shown = want;
       QFont f = w->font();
       f.setBold(want);
       w->setFont(f);
       QPalette p = w->palette();
-      p.setColor(QPalette::Text, want ? QColor(Qt::black) : QColor(0xC0, 0xC0, 0xC0));
+      const QColor text = want ? QColor(Qt::black) : QColor(0xC0, 0xC0, 0xC0);
+      p.setColor(QPalette::Active, QPalette::Text, text);
+      p.setColor(QPalette::Inactive, QPalette::Text, text);
       w->setPalette(p);
     }
   }
-  status_->SetText(2, QString::fromStdString(r.panel2));
+}
+
+void TfmTermuloConfig::RunStateRules() {
+  const WindowState s = CurrentState();
+  if (!last_rule_state_ || !(*last_rule_state_ == s)) {
+    const RuleResult r = ComputeStateRules(s);
+    BindRules(r);
+    status_->SetText(2, QString::fromStdString(r.panel2));
+    last_rule_state_ = s;
+  }
+  // Applied on every pass, as the handlers of the pages also switch some of these controls; a
+  // control already in its state is not touched.
+  ApplyBoundRules();
 }
 
 void TfmTermuloConfig::closeEvent(QCloseEvent* event) {

@@ -9,6 +9,8 @@
 #include <QTabWidget>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "ui/state_rules.h"
 
@@ -95,6 +97,17 @@ class TfmTermuloConfig : public QMainWindow {
   QMenu* languages_ = nullptr;
   QMap<int, QAction*> help_items_;
   bool rules_pending_ = false;
+
+  // The state rules run after nearly every event, so a pass that changes nothing must cost next
+  // to nothing: the widgets the rules read and set are looked up once, the rules are computed
+  // again only when the state they read has changed, and only what differs is touched.
+  struct RuleInputs;
+  struct BoundRule;
+  void BindRules(const RuleResult& r);
+  void ApplyBoundRules();
+  std::unique_ptr<RuleInputs> rule_inputs_;
+  std::vector<BoundRule> bound_rules_;
+  std::optional<WindowState> last_rule_state_;
 };
 
 }  // namespace nord5::ui

@@ -83,6 +83,9 @@ SerialLineFactory DefaultFactory(BuiltinMeter& meter) {
 MainWindowHost::MainWindowHost(TfmTermuloConfig& window, SerialLineFactory factory,
                                std::unique_ptr<TUSBNotifier> watcher)
     : QObject(&window), window_(window), timers_(this), dialogs_(&window) {
+  // The primary-address rule is read once, at start-up; the builder asks for it at every
+  // telegram.
+  mbus_addr_type_ = static_cast<int>(SettingsValue(SettingsMode::Read, "MBusAddrType", 0).AsInt());
   builtin_meter_ = std::make_unique<BuiltinMeter>();
   auto list = std::make_unique<TPortList>();
   list->AddExtraPort(kVirtualMeterPort);
@@ -132,12 +135,22 @@ Dialogs& MainWindowHost::GetDialogs() {
 void MainWindowHost::WatchLine() {
   const int fd = port_->PollFd();
   if (fd == watched_fd_) return;
-  delete line_notifier_;
+  if (line_notifier_) {
+    // May be the notifier whose signal is being handled now.
+    line_notifier_->setEnabled(false);
+    line_notifier_->deleteLater();
+    line_notifier_ = nullptr;
+  }
   watched_fd_ = fd;
   if (fd < 0) return;
   line_notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
   connect(line_notifier_, &QSocketNotifier::activated, this, [this] {
+    // Off while the tick runs: a message box inside a handler runs its own event loop, where the
+    // still readable descriptor would wake it over and over while the tick cannot be re-entered.
+    QPointer<QSocketNotifier> n = line_notifier_;
+    n->setEnabled(false);
     port_->Tick();
+    if (n) n->setEnabled(true);
     WatchLine();
   });
 }
@@ -177,7 +190,7 @@ EngineInputs MainWindowHost::Inputs() {
   in.PulseUnit1 = f.ItemIndex("pio_vif1");
   in.PulseUnit2 = f.ItemIndex("pio_vif2");
   in.TimeCorrection = f.ItemIndex("cbTimeCorrection");
-  in.MBusAddrType = static_cast<int>(SettingsValue(SettingsMode::Read, "MBusAddrType", 0).AsInt());
+  in.MBusAddrType = mbus_addr_type_;
   in.DeviceIdText = f.Text("textActDeviceID");
   in.MBusAddrText = f.Text("textActMBusAddr");
   in.MemAddrText = f.Text("edAddr");

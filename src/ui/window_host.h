@@ -82,6 +82,7 @@ class MainWindowHost final : public QObject, public EngineHost {
   QPointer<QSocketNotifier> line_notifier_;
   int watched_fd_ = -1;
   QPointer<QSocketNotifier> watcher_notifier_;
+  int mbus_addr_type_ = 0;  // "MBusAddrType" as read at start-up
 };
 
 }  // namespace nord5::ui
