@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -349,18 +350,25 @@ void TfmTermuloConfig::SetupAddressBox() {
     text = "254";
   }
   address_->setText(text);
-  connect(rb_mbus_, &QRadioButton::clicked, this, [this] {
+  // "MBus addr.:" takes digits only, typed or pasted, as the address field of the "Actual" tab;
+  // "Device ID  :" takes the identification's hexadecimal digits as before.
+  auto* digits = new QRegularExpressionValidator(QRegularExpression("[0-9]*"), address_);
+  address_->setValidator(digits);
+  connect(rb_mbus_, &QRadioButton::clicked, this, [this, digits] {
+    address_->setValidator(digits);
     const auto v = SettingsValue(SettingsMode::Read, "MBusAddress", address_->text().toStdString());
     address_->setText(QString::fromStdString(v.Text()));
     address_->setFocus();
   });
   connect(rb_device_id_, &QRadioButton::clicked, this, [this] {
+    address_->setValidator(nullptr);
     address_->setText("0");
     address_->setFocus();
   });
   connect(address_, &QLineEdit::textChanged, this, [this](const QString& t) {
+    // An address above 255 is not kept: the exchange refuses it with "Check parameters".
     long long v = 0;
-    if (!rb_mbus_->isChecked() || !IsNumber(t, &v)) return;
+    if (!rb_mbus_->isChecked() || !IsNumber(t, &v) || v < 0 || v > 255) return;
     SettingsValue(SettingsMode::Write, "MBusAddress", t.trimmed().toStdString());
   });
 }

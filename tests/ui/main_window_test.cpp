@@ -27,6 +27,7 @@ namespace {
 // A window whose "Virtual meter" port leads to `meter` (no baud-rate pacing, so a full read
 // takes a few seconds) and whose message boxes answer from a script.
 struct Rig {
+  int lines_opened = 0;  // lines the driver asked for: none means nothing was sent
   sim::VirtualMeter meter;
   ui::TfmTermuloConfig window;
   ScriptedDialogs dialogs;
@@ -37,6 +38,7 @@ struct Rig {
         host(
             window,
             [this](const std::string&) -> std::unique_ptr<SerialLine> {
+              ++lines_opened;
               return std::make_unique<sim::SimSerialLine>(meter, SystemClock::Instance());
             },
             std::make_unique<TUSBNotifier>(std::unique_ptr<DeviceMonitor>{})) {
@@ -69,6 +71,7 @@ class MainWindowTest : public QObject {
   void SavedConfigurationLoadsBack();
   void AddressBoxRules();
   void StoredAddressThatIsNoNumber();
+  void AddressAbove255IsRefused();
   void MBusAddressFieldIsLimitedTo250();
   void TypingFilters_data();
   void TypingFilters();
@@ -225,6 +228,35 @@ void MainWindowTest::AddressBoxRules() {
   QVERIFY(!w.AddressModeMBus());
   mbus->click();
   QCOMPARE(box->text(), QString("12"));
+}
+
+void MainWindowTest::AddressAbove255IsRefused() {
+  Rig r;
+  auto* box = r.window.findChild<QLineEdit*>("ledMBusAddr");
+  box->selectAll();
+  QTest::keyClicks(box, "3a0x0");  // digits only in "MBus addr.:" mode
+  QCOMPARE(box->text(), QString("300"));
+  // Every change is stored while it is an address: "30" was, "300" is not.
+  QCOMPARE(SettingsValue(SettingsMode::Read, "MBusAddress", "").Text(), std::string("30"));
+  // 300 would reach the meter at 44: refused before the port is even opened.
+  QVERIFY(r.RunAndWait("caReadConfiguration"));
+  QCOMPARE(r.dialogs.Texts(), std::vector<std::string>{"Check parameters"});
+  QCOMPARE(r.lines_opened, 0);
+  // 255 keeps its M-Bus meaning (broadcast): stored, and the exchange starts.
+  box->selectAll();
+  QTest::keyClicks(box, "255");
+  QCOMPARE(SettingsValue(SettingsMode::Read, "MBusAddress", "").Text(), std::string("255"));
+  r.dialogs.shown.clear();
+  r.window.Action("caReadConfiguration")->trigger();
+  QVERIFY(r.host.Engine().Running());
+  QCOMPARE(r.lines_opened, 1);
+  r.host.Engine().StopExchange();
+  QVERIFY(r.dialogs.shown.empty());
+  // "Device ID  :" takes hexadecimal digits again.
+  r.window.findChild<QRadioButton*>("rbDeviceID")->click();
+  box->selectAll();
+  QTest::keyClicks(box, "00AB12CD");
+  QCOMPARE(box->text(), QString("00AB12CD"));
 }
 
 void MainWindowTest::StoredAddressThatIsNoNumber() {
