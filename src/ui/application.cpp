@@ -64,7 +64,8 @@ int RunApplication(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(kAppName);
-  QApplication::setApplicationDisplayName(kProgramTitle);
+  // No display name: Qt would append it to every window title on X11 ("... [v1.0.0.0] —
+  // VARMELINOX NORD5 User configurator"), and the title is exactly the one the window sets.
 
   SingleInstance instance;
   if (instance.SignalRunningInstance()) return 0;

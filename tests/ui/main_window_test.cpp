@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include "foundation/clock.h"
@@ -78,6 +79,7 @@ class MainWindowTest : public QObject {
   void CloseGuardAsksWhileCommunicating();
   void SecondInstanceSignalsTheFirst();
   void SecondProcessExitsWithZero();
+  void TitleOnX11IsExactlyTheTitle();
 
  private:
   UiTestEnv env_;
@@ -373,6 +375,32 @@ void MainWindowTest::SecondProcessExitsWithZero() {
   QCOMPARE(first.state(), QProcess::Running);
   first.terminate();
   if (!first.waitForFinished(5000)) first.kill();
+}
+
+void MainWindowTest::TitleOnX11IsExactlyTheTitle() {
+  // The platform plugin of X11 appends an application display name to window titles; the
+  // program's title must reach the window manager as it is.
+  const QString exe = QString(NORD5_BIN_DIR) + "/nord5-config";
+  if (!QFileInfo::exists(exe)) QSKIP("nord5-config is not built");
+  if (QStandardPaths::findExecutable("xvfb-run").isEmpty() ||
+      QStandardPaths::findExecutable("xwininfo").isEmpty())
+    QSKIP("needs xvfb-run and xwininfo (packages xvfb, x11-utils)");
+  QTemporaryDir tmp;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("QT_QPA_PLATFORM");
+  env.insert("XDG_DATA_HOME", tmp.filePath("data"));
+  env.insert("TMPDIR", tmp.path());
+  QProcess x;
+  x.setProcessEnvironment(env);
+  // Waits until a top-level window carries the program's title, then lists the titles.
+  const QString script =
+      "\"$0\" & p=$!; for i in $(seq 1 100); do sleep 0.2; "
+      "xwininfo -root -tree | grep -q 'VARMELINOX NORD5' && break; done; "
+      "xwininfo -root -tree | grep 'VARMELINOX NORD5'; kill $p; wait $p";
+  x.start("xvfb-run", {"-a", "sh", "-c", script, exe});
+  QVERIFY(x.waitForFinished(60000));
+  const QString out = QString::fromLocal8Bit(x.readAllStandardOutput());
+  QVERIFY2(out.contains("\"VARMELINOX NORD5 User configurator [v1.0.0.0]\":"), qPrintable(out));
 }
 
 NORD5_UI_TEST(MainWindowTest);
