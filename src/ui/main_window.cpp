@@ -10,16 +10,16 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QPointer>
-#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "foundation/settings.h"
@@ -371,6 +371,31 @@ void TfmTermuloConfig::SetupAddressBox() {
     if (!rb_mbus_->isChecked() || !IsNumber(t, &v) || v < 0 || v > 255) return;
     SettingsValue(SettingsMode::Write, "MBusAddress", t.trimmed().toStdString());
   });
+}
+
+bool TfmTermuloConfig::FocusInput(const QString& name, int col, int row) {
+  auto* w = qobject_cast<QWidget*>(form_->Object(name.toStdString()));
+  if (!w) return false;
+  // Every page around it to the front, the inner ones too.
+  for (QWidget* p = w; p && p != this; p = p->parentWidget()) {
+    QWidget* stack = p->parentWidget();
+    auto* tabs = stack ? qobject_cast<QTabWidget*>(stack->parentWidget()) : nullptr;
+    if (!tabs) continue;
+    const int i = tabs->indexOf(p);
+    if (i < 0 || !tabs->isTabVisible(i) || !tabs->isTabEnabled(i)) return false;
+    tabs->setCurrentIndex(i);
+  }
+  if (!w->isVisibleTo(this) || !w->isEnabled()) return false;
+  w->setFocus(Qt::OtherFocusReason);
+  if (auto* e = qobject_cast<QLineEdit*>(w)) {
+    e->selectAll();
+  } else if (auto* sp = qobject_cast<QAbstractSpinBox*>(w)) {
+    sp->selectAll();
+  } else if (auto* g = qobject_cast<QTableWidget*>(w); g && col >= 0 && row >= 0) {
+    g->setCurrentCell(row, col, QItemSelectionModel::ClearAndSelect);
+    if (QTableWidgetItem* it = g->item(row, col)) g->scrollToItem(it);
+  }
+  return true;
 }
 
 bool TfmTermuloConfig::AddressModeMBus() const { return rb_mbus_->isChecked(); }

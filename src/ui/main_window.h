@@ -59,6 +59,11 @@ class TfmTermuloConfig : public QMainWindow {
   void RevealHelpItems();
   QAction* HelpItem(int tag) const { return help_items_.value(tag); }
 
+  // Takes the user to an input: its page comes to the front and it gets the focus with its text
+  // selected (a grid cell is made current). False when it cannot be reached (a hidden page, a
+  // disabled control).
+  bool FocusInput(const QString& name, int col = -1, int row = -1);
+
   // Address box: "MBus addr.:" (true) or "Device ID  :" (false) chosen.
   bool AddressModeMBus() const;
   QString AddressText() const;

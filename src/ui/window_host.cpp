@@ -267,16 +267,25 @@ void MainWindowHost::ShowMeterImage() {
   window_.RunStateRules();
 }
 
+bool MainWindowHost::Store(const std::function<bool()>& store) {
+  LastFailedInput() = {};
+  const bool ok = store();
+  // After "Bad parameters" the input that could not be read is shown to the user.
+  if (const FailedInput& failed = LastFailedInput(); !ok && !failed.control.empty())
+    window_.FocusInput(QString::fromStdString(failed.control), failed.col, failed.row);
+  return ok;
+}
+
 bool MainWindowHost::CollectUserConfiguration() {
   ParameterContext ctx = Context();
-  return nord5::CollectUserConfiguration(ctx);
+  return Store([&ctx] { return nord5::CollectUserConfiguration(ctx); });
 }
 
 void MainWindowHost::RebuildUserMenuMask() { RebuildUserMenu(window_.Form(), CurrentImage()); }
 
 bool MainWindowHost::PrepareImageForWrite() {
   ParameterContext ctx = Context();
-  return PrepareConfigurationWrite(ctx);
+  return Store([&ctx] { return PrepareConfigurationWrite(ctx); });
 }
 
 void MainWindowHost::ExchangeStopped() {
@@ -361,7 +370,7 @@ void MainWindowHost::WireActions() {
   });
   on("caSaveConfiguration", [this] {
     ParameterContext ctx = Context();
-    SaveConfigurationAction(ctx);
+    Store([&ctx] { return SaveConfigurationAction(ctx); });
   });
   on("caLoadMTR07Menu", [this] { LoadMenuAction(window_.Form(), CurrentImage(), GetDialogs()); });
   on("caStoreMTR07Menu", [this] { StoreMenuAction(window_.Form(), GetDialogs()); });

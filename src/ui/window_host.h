@@ -68,6 +68,8 @@ class MainWindowHost final : public QObject, public EngineHost {
   void ShowError(const std::string& what);
   void Guarded(const std::function<void()>& fn);
   void WatchLine();
+  // Runs a store procedure of the parameter model; false after "Bad parameters".
+  bool Store(const std::function<bool()>& store);
   void FillState(struct WindowState& s);
   std::string LineText() const;
 

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QtTest>
 
 #include "foundation/clock.h"
@@ -70,6 +71,8 @@ class MainWindowTest : public QObject {
   void ButtonsReachTheMeter();
   void SecondaryAddressingByDeviceId();
   void SavedConfigurationLoadsBack();
+  void BadParametersShowTheInput_data();
+  void BadParametersShowTheInput();
   void AddressBoxRules();
   void StoredAddressThatIsNoNumber();
   void AddressAbove255IsRefused();
@@ -209,6 +212,55 @@ void MainWindowTest::SavedConfigurationLoadsBack() {
   QCOMPARE(
       QDir(QString::fromStdString(SettingsValue(SettingsMode::Read, "ConfigFilePath", "").Text())),
       QDir(env_.dir->path()));
+}
+
+void MainWindowTest::BadParametersShowTheInput_data() {
+  QTest::addColumn<QString>("control");
+  QTest::addColumn<int>("col");
+  QTest::addColumn<int>("row");
+  QTest::addColumn<QString>("page");
+  QTest::newRow("identification") << "textActDeviceID" << -1 << -1 << "tbActual";
+  QTest::newRow("flow coefficient") << "textBoxQf" << -1 << -1 << "tbVarme2";
+  QTest::newRow("temperature grid cell") << "tempDataGridView" << 1 << 2 << "tbVarme2";
+  QTest::newRow("flow grid cell") << "dataGridView_Qt" << 2 << 5 << "tbVarme2";
+}
+
+void MainWindowTest::BadParametersShowTheInput() {
+  // "Bad parameters" stays as it is; the input that could not be read is brought to the front,
+  // focused and selected, so the technician sees which one.
+  QFETCH(QString, control);
+  QFETCH(int, col);
+  QFETCH(int, row);
+  QFETCH(QString, page);
+  Rig r;
+  r.window.show();
+  r.window.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&r.window));
+  QVERIFY(r.RunAndWait("caReadConfiguration"));
+  r.window.Action("caAdvaced")->trigger();  // the calibration pages
+  r.window.RunStateRules();
+  r.window.Pages().setCurrentIndex(2);
+  if (col < 0) {
+    r.form().SetText(control.toStdString(), "1x5");
+  } else {
+    r.form().SetCell(control.toStdString(), col, row, "1x5");
+  }
+  const std::vector<std::uint8_t> before(r.meter.ConfigBlock(), r.meter.ConfigBlock() + 256);
+  r.window.Action("caWriteConfiguration")->trigger();
+  QCOMPARE(r.dialogs.Texts(), std::vector<std::string>{"Bad parameters"});
+  QVERIFY(!r.host.Engine().Running());
+  QCOMPARE(r.window.Pages().currentWidget()->objectName(), page);
+  QWidget* input = r.window.findChild<QWidget*>(control);
+  QCOMPARE(QApplication::focusWidget(), input);
+  if (auto* e = qobject_cast<QLineEdit*>(input)) {
+    QCOMPARE(e->selectedText(), QString("1x5"));
+  } else {
+    auto* g = qobject_cast<QTableWidget*>(input);
+    QCOMPARE(g->currentRow(), row);
+    QCOMPARE(g->currentColumn(), col);
+    QVERIFY(g->currentItem()->isSelected());
+  }
+  QVERIFY(std::equal(before.begin(), before.end(), r.meter.ConfigBlock()));
 }
 
 void MainWindowTest::AddressBoxRules() {
