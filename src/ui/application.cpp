@@ -52,6 +52,13 @@ void InstallScreenshotHook(TfmTermuloConfig& window, MainWindowHost& host) {
   });
 }
 
+void ApplyProgramFont() {
+  QFont::insertSubstitution("Tahoma", "DejaVu Sans Condensed");
+  QFont font("Tahoma");
+  font.setPointSize(8);
+  QApplication::setFont(font);
+}
+
 int RunApplication(int argc, char** argv) {
   // Shared start-up: data folder, settings file and the values read before any window exists.
   InitDataFolder();
@@ -71,10 +78,7 @@ int RunApplication(int argc, char** argv) {
   if (instance.SignalRunningInstance()) return 0;
   instance.Listen();
 
-  QFont::insertSubstitution("Tahoma", "DejaVu Sans Condensed");
-  QFont font("Tahoma");
-  font.setPointSize(8);
-  QApplication::setFont(font);
+  ApplyProgramFont();
 
   TfmTermuloConfig window;
   ScaleFormTo96(&window);

@@ -70,6 +70,7 @@ TfmTermuloConfig::TfmTermuloConfig(QWidget* parent) : QMainWindow(parent) {
 
   form_ = std::make_unique<QtFormView>(this);
   ApplyDesignState();
+  FitGridHeaders();
   InstallInputFilters();
   SetupAddressBox();
   SetupTimeCorrection();
@@ -148,6 +149,21 @@ void TfmTermuloConfig::ApplyDesignState() {
     if (!c.visible) f.SetVisible(c.name, false);
     if (c.read_only) f.SetReadOnly(c.name, true);
   }
+}
+
+void TfmTermuloConfig::FitGridHeaders() {
+  // The calculator's headers ("Err old [%]") are wider than its numbers; its column widths
+  // follow the texts in the window's font, so they stay readable at any resolution.
+  auto* g = findChild<StringGrid*>("dataGridViewCor");
+  if (!g) return;
+  const QFontMetrics fm(g->font());
+  int total = 0;
+  for (int col = 0; col < g->columnCount(); ++col) {
+    const int need = fm.horizontalAdvance(g->CellText(col, 0)) + 10;
+    g->setColumnWidth(col, std::max(g->columnWidth(col), need));
+    total += g->columnWidth(col);
+  }
+  g->setFixedWidth(total + 2 * g->frameWidth());
 }
 
 void TfmTermuloConfig::RebuildTitle() { setWindowTitle(Title()); }
@@ -262,7 +278,7 @@ void TfmTermuloConfig::BuildToolBar() {
   grid->addWidget(rb_mbus_, 0, 0);
   grid->addWidget(rb_device_id_, 1, 0);
   grid->addWidget(address_, 0, 1, 2, 1, Qt::AlignVCenter);
-  panel->setFixedWidth(176);
+  panel->setFixedWidth(std::max(176, panel->sizeHint().width()));
   tb->addWidget(panel);
   tb->addSeparator();
 

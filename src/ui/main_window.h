@@ -84,6 +84,7 @@ class TfmTermuloConfig : public QMainWindow {
   QWidget* BuildVarmeTab();
   QWidget* BuildArchiveTab();
   void ApplyDesignState();
+  void FitGridHeaders();
   void InstallInputFilters();
   void SetupAddressBox();
   void SetupHelpMenu();
