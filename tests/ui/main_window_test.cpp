@@ -74,6 +74,7 @@ class MainWindowTest : public QObject {
   void BadParametersShowTheInput_data();
   void BadParametersShowTheInput();
   void AddressBoxRules();
+  void RulesPassKeepsControlsInTheirState();
   void StoredAddressThatIsNoNumber();
   void AddressAbove255IsRefused();
   void MBusAddressFieldIsLimitedTo250();
@@ -261,6 +262,24 @@ void MainWindowTest::BadParametersShowTheInput() {
     QVERIFY(g->currentItem()->isSelected());
   }
   QVERIFY(std::equal(before.begin(), before.end(), r.meter.ConfigBlock()));
+}
+
+void MainWindowTest::RulesPassKeepsControlsInTheirState() {
+  // A pass whose inputs did not change still puts back what other code switched.
+  ui::TfmTermuloConfig w;
+  w.RunStateRules();
+  QVERIFY(w.Action("caReadConfiguration")->isEnabled());
+  w.Action("caReadConfiguration")->setEnabled(false);
+  w.Form().SetVisible("gbUnlookDevice", true);
+  w.RunStateRules();
+  QVERIFY(w.Action("caReadConfiguration")->isEnabled());
+  QVERIFY(!w.Form().Visible("gbUnlookDevice"));
+  // A changed input is followed: advanced mode shows its pages.
+  const int varme = w.Pages().indexOf(w.findChild<QWidget*>("tbVARME"));
+  QVERIFY(!w.Pages().isTabVisible(varme));
+  w.Action("caAdvaced")->trigger();
+  w.RunStateRules();
+  QVERIFY(w.Pages().isTabVisible(varme));
 }
 
 void MainWindowTest::AddressBoxRules() {
