@@ -51,9 +51,12 @@ TelegramInputs TProtocolEngine::BuilderInputs(const EngineInputs& in) const {
   return t;
 }
 
-// A secondary-address exchange needs the identification number for its selection telegram.
+// A secondary-address exchange needs the identification number for its selection telegram; a
+// primary address must be one (0..255).
 bool TProtocolEngine::AddressUsable(const EngineInputs& in) {
-  if (in.Mode != AddressMode::Secondary || ParseHex32(in.AddressText)) return true;
+  if (in.Mode == AddressMode::Primary ? PrimaryAddressOf(in.AddressText).has_value()
+                                      : ParseHex32(in.AddressText).has_value())
+    return true;
   if (Running()) StopExchange();
   if (in.LoggingChecked) host_.UncheckLogging();
   ProgressOff();

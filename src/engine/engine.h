@@ -120,6 +120,7 @@ class TProtocolEngine {
   bool StartRegion(TMBUS_Commands step, int row);
   bool DoWriteConfiguration();
   bool RawMemoryRegion(bool write);
+  bool RefuseInput();
 
   EngineHost& host_;
   TCommPort& port_;

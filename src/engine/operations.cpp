@@ -60,23 +60,43 @@ bool TProtocolEngine::DoWriteConfiguration() {
   return StartTransfer(C::_cmSetDateTime, 0, nullptr);
 }
 
-void TProtocolEngine::SetIdentification() { CheckModeThen(T::ct_DeviceID); }
+// An input that cannot be used ends the operation with "Check parameters" before anything (more)
+// is sent.
+bool TProtocolEngine::RefuseInput() {
+  if (Running()) StopExchange();
+  host_.GetDialogs().Error(std::string(kTextCheckParameters));
+  return false;
+}
+
+void TProtocolEngine::SetIdentification() {
+  if (!ParseHex32(host_.Inputs().DeviceIdText)) {
+    RefuseInput();
+    return;
+  }
+  CheckModeThen(T::ct_DeviceID);
+}
 
 bool TProtocolEngine::SetDeviceID() {
   const auto id = ParseHex32(host_.Inputs().DeviceIdText);
-  if (!id) return false;
+  if (!id) return RefuseInput();
   SetWorkValue(*id);
   return StartTransfer(C::_cmSetDeviceID, 0, nullptr);
 }
 
 void TProtocolEngine::SetPulseValue(int channel) {
+  const EngineInputs in = host_.Inputs();
+  if (!(channel == 2 ? PulseCounts(in.PulseText2, in.PulseUnit2)
+                     : PulseCounts(in.PulseText1, in.PulseUnit1))) {
+    RefuseInput();
+    return;
+  }
   CheckModeThen(channel == 2 ? T::ct_SetPulse2Value : T::ct_SetPulse1Value);
 }
 
 bool TProtocolEngine::SetPuseValue1() {
   const EngineInputs in = host_.Inputs();
   const auto counts = PulseCounts(in.PulseText1, in.PulseUnit1);
-  if (!counts) return false;
+  if (!counts) return RefuseInput();
   SetWorkValue(*counts);
   return StartTransfer(C::_cmSetPulseValue1, 0, nullptr);
 }
@@ -84,14 +104,17 @@ bool TProtocolEngine::SetPuseValue1() {
 bool TProtocolEngine::SetPuseValue2() {
   const EngineInputs in = host_.Inputs();
   const auto counts = PulseCounts(in.PulseText2, in.PulseUnit2);
-  if (!counts) return false;
+  if (!counts) return RefuseInput();
   SetWorkValue(*counts);
   return StartTransfer(C::_cmSetPulseValue2, 0, nullptr);
 }
 
 void TProtocolEngine::SetPrimaryAddress() {
   const auto address = ParseDec32(host_.Inputs().MBusAddrText);
-  if (!address || *address > 255) return;
+  if (!address || *address > 255) {
+    RefuseInput();
+    return;
+  }
   CurrentImage().SetCfg<std::uint8_t>(0xE5, static_cast<std::uint8_t>(*address));  // 10E5h
   ProgressStart(1);
   StartTransfer(C::_cmSetMBusAddress, 0, nullptr);

@@ -137,6 +137,19 @@ std::vector<std::uint8_t> ArchiveRecords(const ExchangeState& s) {
 
 }  // namespace
 
+std::optional<std::uint32_t> PrimaryAddressOf(const std::string& raw) {
+  if (const auto a = ParseInt(raw)) {
+    if (*a < 0 || *a > 255) return std::nullopt;
+    return static_cast<std::uint32_t>(*a);
+  }
+  // Digits too many for any integer are a number too, and far above 255.
+  std::string digits = Trim(raw);
+  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.erase(0, 1);
+  if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos)
+    return std::nullopt;
+  return 254u;
+}
+
 std::optional<std::uint32_t> ParseDec32(const std::string& raw) {
   const std::string text = Trim(raw);
   if (text.empty() || text.size() > 10) return std::nullopt;
@@ -233,8 +246,12 @@ BuiltTelegram BuildTelegram(ExchangeState& s, const TelegramInputs& in, const Cl
   s.RecSize = 0;
 
   if (in.Mode == AddressMode::Primary) {
-    const auto a = ParseInt(in.AddressText);
-    s.StartMBusAddr = a ? static_cast<std::uint32_t>(*a) : 254u;
+    const auto a = PrimaryAddressOf(in.AddressText);
+    if (!a) {
+      out.Ok = false;
+      return out;
+    }
+    s.StartMBusAddr = *a;
   } else {
     s.StartMBusAddr = 253;
     if (s.Command_SEQ == C::_cmInstallSlave) {

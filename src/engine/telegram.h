@@ -96,6 +96,12 @@ double PulseUnitFactor(int index);     // 0 for an index outside the list
 std::uint8_t PrimaryAddressByRule(int mbus_addr_type, std::uint8_t cfg_mbus_address,
                                   std::uint8_t cfg_fabrication_first);
 
+// The primary address of an exchange from the address box: 0..255 as typed (251..255 keep their
+// M-Bus meaning, 253 secondary, 254 and 255 broadcast), 254 for a text that is no number, and
+// nothing for a number outside 0..255, which would otherwise reach another meter (300 is 44
+// modulo 256).
+std::optional<std::uint32_t> PrimaryAddressOf(const std::string& text);
+
 // Reads a decimal text as the window's number boxes do: an unsigned 32-bit number, surrounding
 // blanks ignored. Hexadecimal texts go through ParseHex32 of foundation/number_format.h.
 std::optional<std::uint32_t> ParseDec32(const std::string& text);

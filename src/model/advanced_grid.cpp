@@ -195,10 +195,10 @@ bool StoreAdvancedGrid(ParameterContext& ctx) {
     const std::string text = ctx.form.Cell(kAdvancedGrid, 1, r);
     if (row.type == GridField::F32) {
       if (!detail::StoreF32(ctx.image, kCoefOffset + row.coef, text, row.pattern))
-        return detail::BadParameters(ctx.dialogs);
+        return detail::BadParameters(ctx.dialogs, kAdvancedGrid, 1, r);
     } else {
       const auto v = ParseInt(text);
-      if (!v) return detail::BadParameters(ctx.dialogs);
+      if (!v) return detail::BadParameters(ctx.dialogs, kAdvancedGrid, 1, r);
       if (row.type == GridField::U16)
         ctx.image.SetCoef<std::uint16_t>(row.coef, static_cast<std::uint16_t>(*v));
       else

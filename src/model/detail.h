@@ -11,6 +11,7 @@
 #include "foundation/form_view.h"
 #include "foundation/meter_image.h"
 #include "foundation/number_format.h"
+#include "model/model_context.h"
 #include "model/texts.h"
 
 namespace nord5::detail {
@@ -61,6 +62,13 @@ inline bool StoreF32(MeterImage& image, std::size_t offset, std::string_view tex
 }
 
 inline bool BadParameters(Dialogs& d) {
+  LastFailedInput() = {};
+  d.Error(texts::kBadParameters);
+  return false;
+}
+// "Bad parameters" for the text of `control` (of its cell `col`, `row` in a grid).
+inline bool BadParameters(Dialogs& d, std::string_view control, int col = -1, int row = -1) {
+  LastFailedInput() = {std::string(control), col, row};
   d.Error(texts::kBadParameters);
   return false;
 }

@@ -138,10 +138,10 @@ bool StoreFlowCoefficients(ParameterContext& ctx) {
     const std::size_t qt[3] = {kCoefQxt, kCoefQat, kCoefQbt};
     for (int col = 0; col < 3; ++col)
       if (!detail::StoreF32(img, kCoefOffset + q[col] + at, f.Cell(kGridQ, col, i + 1), kE))
-        return detail::BadParameters(ctx.dialogs);
+        return detail::BadParameters(ctx.dialogs, kGridQ, col, i + 1);
     for (int col = 0; col < 3; ++col)
       if (!detail::StoreF32(img, kCoefOffset + qt[col] + at, f.Cell(kGridQt, col, i + 1), kE))
-        return detail::BadParameters(ctx.dialogs);
+        return detail::BadParameters(ctx.dialogs, kGridQt, col, i + 1);
   }
   unsigned settings = img.Cfg<std::uint16_t>(kCfgEnergySettings);
   settings = f.Checked("radioButton_rhoT1") ? (settings & ~0x02u) : (settings | 0x02u);
@@ -153,15 +153,15 @@ bool StoreFlowCoefficients(ParameterContext& ctx) {
 
   for (const auto& s : kFloatFields)
     if (!detail::StoreF32(img, kCoefOffset + s.coef, f.Text(s.control), kE))
-      return detail::BadParameters(ctx.dialogs);
+      return detail::BadParameters(ctx.dialogs, s.control);
   const auto t0 = ParseInt(f.Text("textBoxT0"));
-  if (!t0) return detail::BadParameters(ctx.dialogs);
+  if (!t0) return detail::BadParameters(ctx.dialogs, "textBoxT0");
   img.SetCoef<std::int32_t>(kCoefT0, static_cast<std::int32_t>(static_cast<std::uint32_t>(*t0)));
   const auto dt0 = ParseInt(f.Text("textBoxdTo"));
-  if (!dt0) return detail::BadParameters(ctx.dialogs);
+  if (!dt0) return detail::BadParameters(ctx.dialogs, "textBoxdTo");
   img.SetCoef<std::uint16_t>(kCoefDeltaT0, static_cast<std::uint16_t>(*dt0));
   const auto n = ParseInt(f.Text("textBoxN"));
-  if (!n) return detail::BadParameters(ctx.dialogs);
+  if (!n) return detail::BadParameters(ctx.dialogs, "textBoxN");
   img.SetCoef<std::uint8_t>(kCoefDeltaN, static_cast<std::uint8_t>(*n));
   return true;
 }

@@ -2,6 +2,8 @@
 // message boxes and the exchange state that carries `NoConfiguration` and `DeviceJumper`.
 #pragma once
 
+#include <string>
+
 #include "foundation/dialogs.h"
 #include "foundation/exchange_state.h"
 #include "foundation/form_view.h"
@@ -19,6 +21,19 @@ struct ParameterContext {
   // The checked state of the action `caAdvaced` at the time of the call.
   bool advanced = false;
 };
+
+// The input a store procedure could not read when it last said "Bad parameters" (a grid also
+// names its cell, column and row), so that the window can take the user to it; an empty control
+// when the failure belongs to no single input.
+struct FailedInput {
+  std::string control;
+  int col = -1;
+  int row = -1;
+};
+inline FailedInput& LastFailedInput() {
+  static FailedInput failed;
+  return failed;
+}
 
 // Mode bits of `DeviceJumper`.
 inline constexpr std::int32_t kModeManufacturer = 0x22;

@@ -41,13 +41,13 @@ bool ShowTemperatureCoefficients(FormView& f, const MeterImage& shown) {
 bool StoreTemperatureCoefficients(ParameterContext& ctx) {
   for (const auto& fld : kFields)
     if (!detail::StoreF32(ctx.image, kCfgOffset + fld.cfg, ctx.form.Text(fld.control), kField))
-      return detail::BadParameters(ctx.dialogs);
+      return detail::BadParameters(ctx.dialogs, fld.control);
   for (int i = 0; i < 4; ++i)
     for (int col = 0; col < 3; ++col)
       if (!detail::StoreF32(ctx.image,
                             kCfgOffset + kCfgTableColumn[col] + static_cast<std::size_t>(4 * i),
                             ctx.form.Cell(kGridTemp, col, i + 1), kTable))
-        return detail::BadParameters(ctx.dialogs);
+        return detail::BadParameters(ctx.dialogs, kGridTemp, col, i + 1);
   return true;
 }
 

@@ -350,8 +350,10 @@ bool StoreUserConfiguration(ParameterContext& ctx) {
     }
     return detail::StoreF32(img, kCfgOffset + cfg, text, "0.000");
   };
-  if (!threshold("textBoxThreshold1", kCfgThreshold1, 3)) return detail::BadParameters(ctx.dialogs);
-  if (!threshold("textBoxThreshold2", kCfgThreshold2, 6)) return detail::BadParameters(ctx.dialogs);
+  if (!threshold("textBoxThreshold1", kCfgThreshold1, 3))
+    return detail::BadParameters(ctx.dialogs, "textBoxThreshold1");
+  if (!threshold("textBoxThreshold2", kCfgThreshold2, 6))
+    return detail::BadParameters(ctx.dialogs, "textBoxThreshold2");
 
   unsigned pio = 0;
   for (int ch = 1; ch <= 2; ++ch) {
@@ -375,27 +377,30 @@ bool StoreUserConfiguration(ParameterContext& ctx) {
   img.SetCfg<std::uint16_t>(kCfgPioConfig, static_cast<std::uint16_t>(pio));
 
   const auto width = detail::TextNumber(f, "textBoxP1D");
-  if (!width) return detail::BadParameters(ctx.dialogs);
+  if (!width) return detail::BadParameters(ctx.dialogs, "textBoxP1D");
   const double ticks = std::nearbyint(*width / kPulseTickMs);  // halves to even
-  if (!(std::fabs(ticks) < 9.0e18)) return detail::BadParameters(ctx.dialogs);
+  if (!(std::fabs(ticks) < 9.0e18)) return detail::BadParameters(ctx.dialogs, "textBoxP1D");
   img.SetCfg<std::uint16_t>(kCfgPulseWidth, static_cast<std::uint16_t>(static_cast<long long>(ticks)));
 
   const auto address = ParseInt(f.Text("textActMBusAddr"));
-  if (!address) return detail::BadParameters(ctx.dialogs);
+  if (!address) return detail::BadParameters(ctx.dialogs, "textActMBusAddr");
   img.SetCfg<std::uint8_t>(kCfgPrimaryAddress, static_cast<std::uint8_t>(*address));
   const auto id = ParseHex32(f.Text("textActDeviceID"));
-  if (!id) return detail::BadParameters(ctx.dialogs);
+  if (!id) return detail::BadParameters(ctx.dialogs, "textActDeviceID");
   img.SetCfg<std::uint32_t>(kCfgDeviceId, static_cast<std::uint32_t>(*id));
   if (ctx.advanced) {
     const auto fab = ParseHex32(f.Text("edManufactureNumber"));
-    if (!fab) return detail::BadParameters(ctx.dialogs);
+    if (!fab) return detail::BadParameters(ctx.dialogs, "edManufactureNumber");
     img.SetCfg<std::uint32_t>(kCfgFabricationNumber, static_cast<std::uint32_t>(*fab));
   }
 
   const auto month = ParseInt(f.Text("numericUpDown_yMonth"));
   const auto day = ParseInt(f.Text("numericUpDown_yDay"));
   const auto mday = ParseInt(f.Text("numericUpDown_mDay"));
-  if (!month || !day || !mday) return detail::BadParameters(ctx.dialogs);
+  if (!month || !day || !mday)
+    return detail::BadParameters(ctx.dialogs, !month ? "numericUpDown_yMonth"
+                                              : !day ? "numericUpDown_yDay"
+                                                     : "numericUpDown_mDay");
   img.SetCfg<std::uint8_t>(kCfgYearlyDay + 1, static_cast<std::uint8_t>(0xF0 + *month));
   img.SetCfg<std::uint8_t>(kCfgYearlyDay, static_cast<std::uint8_t>(0xE0 + *day));
   img.SetCfg<std::uint16_t>(kCfgMonthlyDay,

@@ -1,10 +1,12 @@
 // nord5-meter-sim: a virtual NORD5 meter behind a pseudo-terminal. It prints the port (the slave
 // side, /dev/pts/N) as its first line, publishes it as a virtual port for the configurator's port
-// list while it runs, and answers whatever a master writes there.
+// list while it runs (under a name that stays the same from one start to the next), and answers
+// whatever a master writes there.
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -72,6 +74,88 @@ class PublishedLink {
   std::string path_;
 };
 
+// The lock that marks a published name as held by a running simulator: `.NAME.lock` beside the
+// link, locked with flock for as long as the program runs. The kernel drops the lock when the
+// process dies however it dies, so a link whose lock can be taken was left by a simulator that is
+// gone and may be replaced.
+class NameLock {
+ public:
+  NameLock() = default;
+  NameLock(const NameLock&) = delete;
+  NameLock& operator=(const NameLock&) = delete;
+  ~NameLock() { Release(); }
+
+  // False with `busy` set when a running simulator holds the name.
+  bool Take(const std::string& folder, const std::string& name, bool& busy, std::string& error) {
+    busy = false;
+    const std::string path = folder + "." + name + ".lock";
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+      if (fd < 0) {
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+      }
+      if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        busy = true;
+        return false;
+      }
+      // The holder may have removed the file between our open and our lock: only a lock on the
+      // file that is there now counts.
+      struct stat held {}, now {};
+      if (fstat(fd, &held) == 0 && stat(path.c_str(), &now) == 0 && held.st_ino == now.st_ino &&
+          held.st_dev == now.st_dev) {
+        fd_ = fd;
+        path_ = path;
+        return true;
+      }
+      close(fd);
+    }
+    busy = true;
+    return false;
+  }
+  void Release() {
+    if (fd_ < 0) return;
+    unlink(path_.c_str());
+    close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
+
+// The port's name in the virtual port folder, the same at every start so that a port chosen in
+// the configurator is found again: the name given, or the first of nord5-meter-1, -2, ... that
+// no running simulator holds.
+class PublishedName {
+ public:
+  bool Publish(const std::string& folder, const std::string& wanted, const std::string& target,
+               std::string& error) {
+    for (int n = 1; n <= 9999; ++n) {
+      const std::string name = wanted.empty() ? kLinkPrefix + std::to_string(n) : wanted;
+      bool busy = false;
+      if (lock_.Take(folder, name, busy, error)) {
+        if (link_.Create(folder + name, target, error)) return true;
+        lock_.Release();
+        return false;
+      }
+      if (!busy) return false;
+      if (!wanted.empty()) {
+        error = folder + name + " is published by another running simulator";
+        return false;
+      }
+    }
+    error = "no free name in " + folder;
+    return false;
+  }
+
+ private:
+  NameLock lock_;       // released after the link is removed
+  PublishedLink link_;
+};
+
 bool MakeFolder(const std::string& folder, std::string& error) {
   std::string path;
   for (std::size_t i = 0; i < folder.size(); ++i) {
@@ -94,24 +178,28 @@ bool MakeFolder(const std::string& folder, std::string& error) {
   return true;
 }
 
-// Links left behind by simulators that were killed: named nord5-meter-PID with no such process.
+// Links nord5-meter-N left behind by simulators that were killed (nobody holds their lock),
+// including those of older versions, which named them by their process id. Their terminals may
+// have been given to other programs since.
 void RemoveStaleLinks(const std::string& folder) {
   DIR* dir = opendir(folder.c_str());
   if (!dir) return;
   const std::string prefix = kLinkPrefix;
-  while (const dirent* e = readdir(dir)) {
-    const std::string name = e->d_name;
+  std::vector<std::string> names;
+  while (const dirent* e = readdir(dir)) names.emplace_back(e->d_name);
+  closedir(dir);
+  for (const std::string& name : names) {
     if (name.rfind(prefix, 0) != 0) continue;
     const std::string digits = name.substr(prefix.size());
     if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) continue;
-    const long pid = std::strtol(digits.c_str(), nullptr, 10);
     struct stat st {};
     const std::string path = folder + name;
-    if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH &&
-        lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-      unlink(path.c_str());
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) continue;
+    NameLock lock;
+    bool busy = false;
+    std::string error;
+    if (lock.Take(folder, name, busy, error)) unlink(path.c_str());
   }
-  closedir(dir);
 }
 
 void Trace(bool incoming, const Bytes& t) {
@@ -142,12 +230,15 @@ int Run(const SimProgramOptions& options) {
   const std::string port = name;
 
   std::string error;
-  PublishedLink published, extra;
+  PublishedName published;
+  PublishedLink extra;
   const std::string folder = nord5::VirtualPortsFolder();
   if (MakeFolder(folder, error)) RemoveStaleLinks(folder);
-  if (!error.empty() ||
-      !published.Create(folder + kLinkPrefix + std::to_string(getpid()), port, error) ||
-      (!options.link.empty() && !extra.Create(options.link, port, error))) {
+  // --link NAME publishes under that name; --link PATH (with a '/') makes an extra link there.
+  const bool link_is_name =
+      !options.link.empty() && options.link.find('/') == std::string::npos;
+  if (!error.empty() || !published.Publish(folder, link_is_name ? options.link : "", port, error) ||
+      (!options.link.empty() && !link_is_name && !extra.Create(options.link, port, error))) {
     std::fprintf(stderr, "nord5-meter-sim: %s\n", error.c_str());
     return 1;
   }

@@ -35,7 +35,9 @@ std::string SimUsage() {
          "  --corrupt-every N   spoil the check sum of every Nth long answer\n"
          "  --mute              never answer\n"
          "  --ack-data          answer data requests with E5h only\n"
-         "  --link PATH         also make PATH a symbolic link to the port\n"
+         "  --link NAME         publish the port as NAME (default: the first free of\n"
+         "                      nord5-meter-1, nord5-meter-2, ...)\n"
+         "  --link PATH         (with a '/') also make PATH a symbolic link to the port\n"
          "  --trace             print every telegram in and out on stderr\n";
 }
 

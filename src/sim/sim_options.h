@@ -12,7 +12,7 @@ namespace nord5::sim {
 struct SimProgramOptions {
   MeterOptions meter;
   std::vector<BusMeter> meters;  // --meters: several meters on one line (empty: one meter)
-  std::string link;   // --link PATH: an extra symbolic link to the pseudo-terminal
+  std::string link;   // --link NAME: the published name; --link PATH: an extra symbolic link
   bool trace = false;  // --trace: every telegram in and out on stderr
   bool help = false;
 };

@@ -53,6 +53,13 @@ void InstallScreenshotHook(TfmTermuloConfig& window, MainWindowHost& host) {
   });
 }
 
+void ApplyProgramFont() {
+  QFont::insertSubstitution("Tahoma", "DejaVu Sans Condensed");
+  QFont font("Tahoma");
+  font.setPointSize(8);
+  QApplication::setFont(font);
+}
+
 int RunApplication(int argc, char** argv) {
   // Shared start-up: data folder, settings file and the values read before any window exists.
   InitDataFolder();
@@ -67,16 +74,14 @@ int RunApplication(int argc, char** argv) {
   // Version information and the update timer, before any window.
   ProgramUpdates updates;
   QApplication::setApplicationName(kAppName);
-  QApplication::setApplicationDisplayName(kProgramTitle);
+  // No display name: Qt would append it to every window title on X11 ("... [v1.0.0.0] —
+  // VARMELINOX NORD5 User configurator"), and the title is exactly the one the window sets.
 
   SingleInstance instance;
   if (instance.SignalRunningInstance()) return 0;
   instance.Listen();
 
-  QFont::insertSubstitution("Tahoma", "DejaVu Sans Condensed");
-  QFont font("Tahoma");
-  font.setPointSize(8);
-  QApplication::setFont(font);
+  ApplyProgramFont();
 
   TfmTermuloConfig window;
   ScaleFormTo96(&window);

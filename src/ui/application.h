@@ -7,4 +7,8 @@ namespace nord5::ui {
 // brought the first one to the front).
 int RunApplication(int argc, char** argv);
 
+// The program's font, Tahoma 8 pt (DejaVu Sans Condensed where Tahoma is missing), for every
+// window; the application object must exist.
+void ApplyProgramFont();
+
 }  // namespace nord5::ui

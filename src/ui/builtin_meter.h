@@ -17,7 +17,9 @@ class BuiltinMeter {
  public:
   BuiltinMeter();
   ~BuiltinMeter();
-  // A new line to the meter for one opening of the port.
+  // A new line to the meter for one opening of the port. Its PollFd() becomes readable when the
+  // next answer byte has arrived, so the driver sleeps between bytes instead of ticking every
+  // millisecond.
   std::unique_ptr<SerialLine> CreateLine();
   sim::VirtualMeter& Meter() { return *meter_; }
 

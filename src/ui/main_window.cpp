@@ -10,10 +10,13 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -70,6 +73,7 @@ TfmTermuloConfig::TfmTermuloConfig(QWidget* parent) : QMainWindow(parent) {
 
   form_ = std::make_unique<QtFormView>(this);
   ApplyDesignState();
+  FitGridHeaders();
   InstallInputFilters();
   SetupAddressBox();
   SetupTimeCorrection();
@@ -149,6 +153,21 @@ void TfmTermuloConfig::ApplyDesignState() {
     if (!c.visible) f.SetVisible(c.name, false);
     if (c.read_only) f.SetReadOnly(c.name, true);
   }
+}
+
+void TfmTermuloConfig::FitGridHeaders() {
+  // The calculator's headers ("Err old [%]") are wider than its numbers; its column widths
+  // follow the texts in the window's font, so they stay readable at any resolution.
+  auto* g = findChild<StringGrid*>("dataGridViewCor");
+  if (!g) return;
+  const QFontMetrics fm(g->font());
+  int total = 0;
+  for (int col = 0; col < g->columnCount(); ++col) {
+    const int need = fm.horizontalAdvance(g->CellText(col, 0)) + 10;
+    g->setColumnWidth(col, std::max(g->columnWidth(col), need));
+    total += g->columnWidth(col);
+  }
+  g->setFixedWidth(total + 2 * g->frameWidth());
 }
 
 void TfmTermuloConfig::RebuildTitle() { setWindowTitle(Title()); }
@@ -266,7 +285,7 @@ void TfmTermuloConfig::BuildToolBar() {
   grid->addWidget(rb_mbus_, 0, 0);
   grid->addWidget(rb_device_id_, 1, 0);
   grid->addWidget(address_, 0, 1, 2, 1, Qt::AlignVCenter);
-  panel->setFixedWidth(176);
+  panel->setFixedWidth(std::max(176, panel->sizeHint().width()));
   tb->addWidget(panel);
   tb->addSeparator();
 
@@ -354,20 +373,52 @@ void TfmTermuloConfig::SetupAddressBox() {
     text = "254";
   }
   address_->setText(text);
-  connect(rb_mbus_, &QRadioButton::clicked, this, [this] {
+  // "MBus addr.:" takes digits only, typed or pasted, as the address field of the "Actual" tab;
+  // "Device ID  :" takes the identification's hexadecimal digits as before.
+  auto* digits = new QRegularExpressionValidator(QRegularExpression("[0-9]*"), address_);
+  address_->setValidator(digits);
+  connect(rb_mbus_, &QRadioButton::clicked, this, [this, digits] {
+    address_->setValidator(digits);
     const auto v = SettingsValue(SettingsMode::Read, "MBusAddress", address_->text().toStdString());
     address_->setText(QString::fromStdString(v.Text()));
     address_->setFocus();
   });
   connect(rb_device_id_, &QRadioButton::clicked, this, [this] {
+    address_->setValidator(nullptr);
     address_->setText("0");
     address_->setFocus();
   });
   connect(address_, &QLineEdit::textChanged, this, [this](const QString& t) {
+    // An address above 255 is not kept: the exchange refuses it with "Check parameters".
     long long v = 0;
-    if (!rb_mbus_->isChecked() || !IsNumber(t, &v)) return;
+    if (!rb_mbus_->isChecked() || !IsNumber(t, &v) || v < 0 || v > 255) return;
     SettingsValue(SettingsMode::Write, "MBusAddress", t.trimmed().toStdString());
   });
+}
+
+bool TfmTermuloConfig::FocusInput(const QString& name, int col, int row) {
+  auto* w = qobject_cast<QWidget*>(form_->Object(name.toStdString()));
+  if (!w) return false;
+  // Every page around it to the front, the inner ones too.
+  for (QWidget* p = w; p && p != this; p = p->parentWidget()) {
+    QWidget* stack = p->parentWidget();
+    auto* tabs = stack ? qobject_cast<QTabWidget*>(stack->parentWidget()) : nullptr;
+    if (!tabs) continue;
+    const int i = tabs->indexOf(p);
+    if (i < 0 || !tabs->isTabVisible(i) || !tabs->isTabEnabled(i)) return false;
+    tabs->setCurrentIndex(i);
+  }
+  if (!w->isVisibleTo(this) || !w->isEnabled()) return false;
+  w->setFocus(Qt::OtherFocusReason);
+  if (auto* e = qobject_cast<QLineEdit*>(w)) {
+    e->selectAll();
+  } else if (auto* sp = qobject_cast<QAbstractSpinBox*>(w)) {
+    sp->selectAll();
+  } else if (auto* g = qobject_cast<QTableWidget*>(w); g && col >= 0 && row >= 0) {
+    g->setCurrentCell(row, col, QItemSelectionModel::ClearAndSelect);
+    if (QTableWidgetItem* it = g->item(row, col)) g->scrollToItem(it);
+  }
+  return true;
 }
 
 bool TfmTermuloConfig::AddressModeMBus() const { return rb_mbus_->isChecked(); }
@@ -432,56 +483,156 @@ void TfmTermuloConfig::BringToFront() {
   activateWindow();
 }
 
+// The widgets whose state the rules read, looked up once.
+struct TfmTermuloConfig::RuleInputs {
+  QPointer<QAbstractButton> pulse_in[2], pulse_out[2], pulse_out_l1[2], pulse_out_l2[2];
+  QPointer<QAbstractButton> tar1_1, tar1_5, tar1_6;
+  QPointer<QComboBox> trigger1, trigger2, read_data, time_correction;
+  QPointer<QTableWidget> archive;
+};
+
+// One control governed by the rules, bound to its object.
+struct TfmTermuloConfig::BoundRule {
+  std::string name;
+  QPointer<QObject> object;
+  QAction* action = nullptr;  // set when the control is an action
+  bool tab_page = false;      // a page of a tab widget: its tab is enabled and shown
+  ControlRule rule;
+  std::optional<bool> emphasis_shown;  // the text style last given to the control
+};
+
 WindowState TfmTermuloConfig::CurrentState() const {
+  if (!rule_inputs_) {
+    auto in = std::make_unique<RuleInputs>();
+    auto button = [this](const QString& n) { return findChild<QAbstractButton*>(n); };
+    auto combo = [this](const char* n) { return findChild<QComboBox*>(n); };
+    for (int ch = 0; ch < 2; ++ch) {
+      const QString n = QString::number(ch + 1);
+      in->pulse_in[ch] = button("PulseCfgRadioButton" + n + "in");
+      in->pulse_out[ch] = button("PulseCfgRadioButton" + n + "out");
+      in->pulse_out_l1[ch] = button("PulseCfgRadioButton" + n + "out_L1");
+      in->pulse_out_l2[ch] = button("PulseCfgRadioButton" + n + "out_L2");
+    }
+    in->tar1_1 = button("radioButtonTar1_1");
+    in->tar1_5 = button("radioButtonTar1_5");
+    in->tar1_6 = button("radioButtonTar1_6");
+    in->trigger1 = combo("comboBoxTriger1");
+    in->trigger2 = combo("comboBoxTriger2");
+    in->read_data = combo("cbReadData");
+    in->time_correction = combo("cbTimeCorrection");
+    in->archive = findChild<QTableWidget*>("sgArchive");
+    const_cast<TfmTermuloConfig*>(this)->rule_inputs_ = std::move(in);
+  }
+  const RuleInputs& in = *rule_inputs_;
+  auto checked = [](const QPointer<QAbstractButton>& b) { return b && b->isChecked(); };
+  auto index = [](const QPointer<QComboBox>& c) { return c ? c->currentIndex() : -1; };
   WindowState s;
   s.advanced = actions_["caAdvaced"]->isChecked();
-  auto checked = [this](const char* n) {
-    auto* b = findChild<QAbstractButton*>(n);
-    return b && b->isChecked();
-  };
-  auto index = [this](const char* n) {
-    auto* c = findChild<QComboBox*>(n);
-    return c ? c->currentIndex() : -1;
-  };
   for (int ch = 0; ch < 2; ++ch) {
-    const QByteArray n = QByteArray::number(ch + 1);
-    s.pulse_in[ch] = checked("PulseCfgRadioButton" + n + "in");
-    s.pulse_out[ch] = checked("PulseCfgRadioButton" + n + "out");
-    s.pulse_out_l1[ch] = checked("PulseCfgRadioButton" + n + "out_L1");
-    s.pulse_out_l2[ch] = checked("PulseCfgRadioButton" + n + "out_L2");
+    s.pulse_in[ch] = checked(in.pulse_in[ch]);
+    s.pulse_out[ch] = checked(in.pulse_out[ch]);
+    s.pulse_out_l1[ch] = checked(in.pulse_out_l1[ch]);
+    s.pulse_out_l2[ch] = checked(in.pulse_out_l2[ch]);
   }
-  s.tar1_1 = checked("radioButtonTar1_1");
-  s.tar1_5 = checked("radioButtonTar1_5");
-  s.tar1_6 = checked("radioButtonTar1_6");
-  s.trigger1 = index("comboBoxTriger1");
-  s.trigger2 = index("comboBoxTriger2");
-  s.read_data_index = index("cbReadData");
-  s.time_correction_index = index("cbTimeCorrection");
-  if (auto* g = findChild<QTableWidget*>("sgArchive")) s.archive_rows = g->rowCount();
+  s.tar1_1 = checked(in.tar1_1);
+  s.tar1_5 = checked(in.tar1_5);
+  s.tar1_6 = checked(in.tar1_6);
+  s.trigger1 = index(in.trigger1);
+  s.trigger2 = index(in.trigger2);
+  s.read_data_index = index(in.read_data);
+  s.time_correction_index = index(in.time_correction);
+  if (in.archive) s.archive_rows = in.archive->rowCount();
   s.update_check_running = update_running && update_running();
   if (state_source) state_source(s);
   return s;
 }
 
-void TfmTermuloConfig::RunStateRules() {
-  const WindowState s = CurrentState();
-  const RuleResult r = ComputeStateRules(s);
-  ApplyStateRules(r, *form_);
-  for (const auto& [name, rule] : r.controls) {
-    if (!rule.emphasis) continue;
-    if (auto* w = findChild<QWidget*>(QString::fromStdString(name))) {
+void TfmTermuloConfig::BindRules(const RuleResult& r) {
+  // The rules name the same controls whatever the state, so the bound list is made once and
+  // only takes the new values afterwards (the map keeps its names in order).
+  bool same = bound_rules_.size() == r.controls.size();
+  if (same) {
+    std::size_t i = 0;
+    for (const auto& [name, rule] : r.controls) {
+      if (bound_rules_[i].name != name) {
+        same = false;
+        break;
+      }
+      ++i;
+    }
+  }
+  if (!same) {
+    bound_rules_.clear();
+    bound_rules_.reserve(r.controls.size());
+    for (const auto& [name, rule] : r.controls) {
+      BoundRule b;
+      b.name = name;
+      b.object = form_->Object(name);
+      b.action = qobject_cast<QAction*>(b.object.data());
+      if (auto* w = qobject_cast<QWidget*>(b.object.data()); w && w->parentWidget())
+        b.tab_page = qobject_cast<QTabWidget*>(w->parentWidget()->parentWidget()) != nullptr;
+      bound_rules_.push_back(std::move(b));
+    }
+  }
+  std::size_t i = 0;
+  for (const auto& [name, rule] : r.controls) bound_rules_[i++].rule = rule;
+}
+
+void TfmTermuloConfig::ApplyBoundRules() {
+  for (BoundRule& b : bound_rules_) {
+    QObject* o = b.object.data();
+    if (!o) continue;
+    const ControlRule& rule = b.rule;
+    if (b.action) {
+      if (rule.enabled && b.action->isEnabled() != *rule.enabled) b.action->setEnabled(*rule.enabled);
+      if (rule.visible && b.action->isVisible() != *rule.visible) b.action->setVisible(*rule.visible);
+      continue;
+    }
+    auto* w = static_cast<QWidget*>(o);
+    if (b.tab_page) {
+      // A page is enabled and shown through its tab.
+      auto* tabs = static_cast<QTabWidget*>(w->parentWidget()->parentWidget());
+      const int i = tabs->indexOf(w);
+      if (i < 0) continue;
+      if (rule.enabled && tabs->isTabEnabled(i) != *rule.enabled)
+        tabs->setTabEnabled(i, *rule.enabled);
+      if (rule.visible && tabs->isTabVisible(i) != *rule.visible)
+        tabs->setTabVisible(i, *rule.visible);
+      continue;
+    }
+    if (rule.enabled && w->testAttribute(Qt::WA_ForceDisabled) == *rule.enabled)
+      w->setEnabled(*rule.enabled);
+    if (rule.visible && w->isHidden() == *rule.visible) w->setVisible(*rule.visible);
+    if (rule.read_only && form_->ReadOnly(b.name) != *rule.read_only)
+      form_->SetReadOnly(b.name, *rule.read_only);
+    if (rule.emphasis && b.emphasis_shown != rule.emphasis) {
+      // Bold black while the value can be set, regular silver otherwise; a disabled box keeps
+      // the style's disabled colour.
       const bool want = *rule.emphasis;
-      if (w->property("emphasis").isValid() && w->property("emphasis").toBool() == want) continue;
-      w->setProperty("emphasis", want);
+      b.emphasis_shown = want;
       QFont f = w->font();
       f.setBold(want);
       w->setFont(f);
       QPalette p = w->palette();
-      p.setColor(QPalette::Text, want ? QColor(Qt::black) : QColor(0xC0, 0xC0, 0xC0));
+      const QColor text = want ? QColor(Qt::black) : QColor(0xC0, 0xC0, 0xC0);
+      p.setColor(QPalette::Active, QPalette::Text, text);
+      p.setColor(QPalette::Inactive, QPalette::Text, text);
       w->setPalette(p);
     }
   }
-  status_->SetText(2, QString::fromStdString(r.panel2));
+}
+
+void TfmTermuloConfig::RunStateRules() {
+  const WindowState s = CurrentState();
+  if (!last_rule_state_ || !(*last_rule_state_ == s)) {
+    const RuleResult r = ComputeStateRules(s);
+    BindRules(r);
+    status_->SetText(2, QString::fromStdString(r.panel2));
+    last_rule_state_ = s;
+  }
+  // Applied on every pass, as the handlers of the pages also switch some of these controls; a
+  // control already in its state is not touched.
+  ApplyBoundRules();
   if (last_state_rule) last_state_rule();
 }
 

@@ -9,6 +9,8 @@
 #include <QTabWidget>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "ui/state_rules.h"
 
@@ -62,6 +64,11 @@ class TfmTermuloConfig : public QMainWindow {
   void RevealHelpItems();
   QAction* HelpItem(int tag) const { return help_items_.value(tag); }
 
+  // Takes the user to an input: its page comes to the front and it gets the focus with its text
+  // selected (a grid cell is made current). False when it cannot be reached (a hidden page, a
+  // disabled control).
+  bool FocusInput(const QString& name, int col = -1, int row = -1);
+
   // Address box: "MBus addr.:" (true) or "Device ID  :" (false) chosen.
   bool AddressModeMBus() const;
   QString AddressText() const;
@@ -87,6 +94,7 @@ class TfmTermuloConfig : public QMainWindow {
   QWidget* BuildVarmeTab();
   QWidget* BuildArchiveTab();
   void ApplyDesignState();
+  void FitGridHeaders();
   void InstallInputFilters();
   void SetupAddressBox();
   void SetupHelpMenu();
@@ -106,6 +114,17 @@ class TfmTermuloConfig : public QMainWindow {
   QMap<int, QAction*> help_items_;
   bool rules_pending_ = false;
   TfmFindMeters* find_meters_ = nullptr;
+
+  // The state rules run after nearly every event, so a pass that changes nothing must cost next
+  // to nothing: the widgets the rules read and set are looked up once, the rules are computed
+  // again only when the state they read has changed, and only what differs is touched.
+  struct RuleInputs;
+  struct BoundRule;
+  void BindRules(const RuleResult& r);
+  void ApplyBoundRules();
+  std::unique_ptr<RuleInputs> rule_inputs_;
+  std::vector<BoundRule> bound_rules_;
+  std::optional<WindowState> last_rule_state_;
 };
 
 }  // namespace nord5::ui

@@ -1,4 +1,5 @@
 // The six pages of the main window and their controls.
+#include <QEvent>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -15,16 +16,36 @@ namespace {
 
 constexpr const char* kPlaceholder = "XXXXXX";
 
-// A value box of the live-values page: read-only, grey text.
+// Bold text for a box only while it is enabled: a disabled box must not look editable.
+class BoldWhileEnabled : public QObject {
+ public:
+  using QObject::QObject;
+  static void Apply(QWidget* w) {
+    QFont f = w->font();
+    if (f.bold() == w->isEnabled()) return;
+    f.setBold(w->isEnabled());
+    w->setFont(f);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::EnabledChange) Apply(static_cast<QWidget*>(watched));
+    return false;
+  }
+};
+
+// A value box of the live-values page: read-only, grey text; the boxes a value can be typed into
+// bold black. The colours are those of an enabled box: a disabled one keeps the style's.
 QLineEdit* ValueBox(QWidget* parent, const QString& name, bool bold = false) {
   QLineEdit* e = MakeEdit(parent, name, kPlaceholder, true);
   QPalette p = e->palette();
-  p.setColor(QPalette::Text, bold ? QColor(Qt::black) : QColor(96, 96, 96));
+  const QColor text = bold ? QColor(Qt::black) : QColor(96, 96, 96);
+  p.setColor(QPalette::Active, QPalette::Text, text);
+  p.setColor(QPalette::Inactive, QPalette::Text, text);
   e->setPalette(p);
   if (bold) {
-    QFont f = e->font();
-    f.setBold(true);
-    e->setFont(f);
+    e->installEventFilter(new BoldWhileEnabled(e));
+    BoldWhileEnabled::Apply(e);
   }
   return e;
 }
@@ -644,7 +665,11 @@ QWidget* TfmTermuloConfig::BuildArchiveTab() {
   lay->setContentsMargins(6, 6, 6, 6);
   auto* left = new QVBoxLayout;
   auto* bar = new QHBoxLayout;
-  bar->addWidget(MakeCombo(page, "cbReadData", ReadDataItems(), 0));
+  QComboBox* kinds = MakeCombo(page, "cbReadData", ReadDataItems(), 0);
+  // Never narrower than its longest item ("Days statistic data").
+  kinds->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  kinds->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+  bar->addWidget(kinds);
   bar->addWidget(MakeButton(page, "btReadData", "Read data"));
   bar->addWidget(MakeButton(page, "btStop", "Stop"));
   bar->addSpacing(10);
@@ -676,8 +701,9 @@ QWidget* TfmTermuloConfig::BuildArchiveTab() {
   left->addLayout(credits);
   lay->addLayout(left, 1);
   QTreeWidget* params = MakeCheckList(page, "lvParamList", ArchiveQuantityCaptions(), "");
-  params->setColumnWidth(0, 240);
-  params->setFixedWidth(262);
+  // Wide enough for the longest caption; the rest of the row belongs to the archive bar.
+  params->setColumnWidth(0, 222);
+  params->setFixedWidth(244);
   lay->addWidget(params);
   return page;
 }

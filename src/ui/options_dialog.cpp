@@ -2,6 +2,8 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,6 +19,7 @@
 #include "transport/comm_port.h"
 #include "transport/port_list.h"
 #include "transport/usb_notifier.h"
+#include "transport/virtual_ports.h"
 #include "ui/widgets.h"
 
 namespace nord5::ui {
@@ -126,6 +129,7 @@ TfmOptions::TfmOptions(TCommPort& port, QWidget* parent, std::function<void()> c
     auto* n = new QSocketNotifier(watcher_->MonitorFd(), QSocketNotifier::Read, this);
     connect(n, &QSocketNotifier::activated, this, [this] { watcher_->Dispatch(); });
   }
+  WatchVirtualPorts();
   apply_->setEnabled(false);
   ScaleFormTo96(this);
   // The design size, unless the fonts of this desktop need more room.
@@ -164,11 +168,37 @@ bool TfmOptions::ApplyEnabled() const { return apply_->isEnabled(); }
 void TfmOptions::RefreshPorts() {
   TPortList& list = port_.PortList();
   list.FindPCPorts();
+  // A port the user has picked and not applied yet stays picked while it is there.
+  QString picked;
+  if (QListWidgetItem* it = ports_->currentItem(); it && it->isSelected() && apply_->isEnabled())
+    picked = it->text();
   ports_->clear();
   for (const std::string& n : list.Names()) ports_->addItem(QString::fromStdString(n));
-  const int i = list.IndexOf(port_.Port());
+  int i = picked.isEmpty() ? -1 : list.IndexOf(picked.toStdString());
+  if (i < 0) i = list.IndexOf(port_.Port());
   ports_->setCurrentRow(i);
   if (i < 0) ports_->clearSelection();
+}
+
+void TfmOptions::WatchVirtualPorts() {
+  // Virtual meters publish their ports as links in a folder; the device watcher only sees
+  // kernel devices. The folder's parent is watched too, for the folder to be made.
+  std::string where = port_.PortList().Discovery().VirtualFolder;
+  if (where.empty()) where = VirtualPortsFolder();
+  QString folder = QString::fromStdString(where);
+  while (folder.size() > 1 && folder.endsWith('/')) folder.chop(1);
+  const QString parent = QFileInfo(folder).absolutePath();
+  folder_watch_ = new QFileSystemWatcher(this);
+  auto watch = [this, folder, parent] {
+    for (const QString& p : {parent, folder})
+      if (!folder_watch_->directories().contains(p) && QFileInfo(p).isDir())
+        folder_watch_->addPath(p);
+  };
+  watch();
+  connect(folder_watch_, &QFileSystemWatcher::directoryChanged, this, [this, watch] {
+    watch();
+    RefreshPorts();
+  });
 }
 
 void TfmOptions::SetAplly() {

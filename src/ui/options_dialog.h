@@ -11,6 +11,7 @@
 class QButtonGroup;
 class QGridLayout;
 class QCheckBox;
+class QFileSystemWatcher;
 class QListWidget;
 class QPushButton;
 
@@ -43,6 +44,7 @@ class TfmOptions : public QDialog {
                            const QStringList& items, int columns, int allowed, int selected,
                            QGridLayout* into, int row, int col, int rowspan);
   void Changed();
+  void WatchVirtualPorts();
 
   TCommPort& port_;
   std::function<void()> close_port_;
@@ -55,6 +57,7 @@ class TfmOptions : public QDialog {
   QCheckBox* rts_ = nullptr;
   QListWidget* ports_ = nullptr;
   QPushButton* apply_ = nullptr;
+  QFileSystemWatcher* folder_watch_ = nullptr;  // the virtual port folder and its parent
 };
 
 }  // namespace nord5::ui

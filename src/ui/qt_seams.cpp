@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QTimer>
@@ -94,6 +96,21 @@ QStringList QtDialogs::QtFilters(const std::string& filter) {
   return out;
 }
 
+void QtDialogs::FitFileDialog(QFileDialog& dlg) {
+  // Qt's own dialog (no desktop dialog here) opens small, and its detail columns cut the sizes
+  // and dates: room for about a hundred characters, the other columns as wide as their contents
+  // and the name taking the rest.
+  const QFontMetrics fm(dlg.font());
+  dlg.resize(std::max(dlg.width(), fm.averageCharWidth() * 100),
+             std::max(dlg.height(), fm.height() * 26));
+  for (auto* tree : dlg.findChildren<QTreeView*>()) {
+    QHeaderView* h = tree->header();
+    h->setStretchLastSection(false);
+    for (int i = 0; i < h->count(); ++i)
+      h->setSectionResizeMode(i, i == 0 ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
+  }
+}
+
 std::optional<FileDialogResult> QtDialogs::FileDialog(const FileDialogRequest& r) {
   QFileDialog dlg(parent_, QString::fromStdString(r.Title), QString::fromStdString(r.Folder));
   dlg.setAcceptMode(r.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -110,6 +127,7 @@ std::optional<FileDialogResult> QtDialogs::FileDialog(const FileDialogRequest& r
   while (ext.startsWith('*') || ext.startsWith('.')) ext.remove(0, 1);
   if (!ext.isEmpty()) dlg.setDefaultSuffix(ext);
   if (!r.FileName.empty()) dlg.selectFile(QString::fromStdString(r.FileName));
+  FitFileDialog(dlg);
   if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
   FileDialogResult out;
   out.Path = QDir::toNativeSeparators(dlg.selectedFiles().first()).toStdString();

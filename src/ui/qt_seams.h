@@ -10,6 +10,7 @@
 #include "foundation/dispatcher.h"
 #include "foundation/timers.h"
 
+class QFileDialog;
 class QTimer;
 class QWidget;
 
@@ -40,6 +41,8 @@ class QtDialogs final : public Dialogs {
 
   // Turns "Config files (*.meterConfig)|*.meterConfig|All files (*.*)|*.*" into Qt's filter list.
   static QStringList QtFilters(const std::string& filter);
+  // Size and columns of a file dialog so that names, sizes, types and dates are readable.
+  static void FitFileDialog(QFileDialog& dialog);
 
  private:
   QPointer<QWidget> parent_;

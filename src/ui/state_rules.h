@@ -42,6 +42,7 @@ struct WindowState {
   bool tar1_6 = false;
   int trigger1 = -1;
   int trigger2 = -1;
+  friend bool operator==(const WindowState&, const WindowState&) = default;
 };
 
 struct ControlRule {
@@ -50,6 +51,7 @@ struct ControlRule {
   std::optional<bool> read_only;
   // Text style of value boxes: true bold black, false regular silver.
   std::optional<bool> emphasis;
+  friend bool operator==(const ControlRule&, const ControlRule&) = default;
 };
 
 struct RuleResult {

@@ -1,6 +1,8 @@
 #include "ui/status_panels.h"
 
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QStyleOption>
 
 namespace nord5::ui {
@@ -40,6 +42,36 @@ void StatusPanels::ProgressSet(int value) {
 void StatusPanels::ProgressOff() {
   in_progress_ = false;
   update();
+}
+
+QString StatusPanels::ShownText(int panel) const {
+  if (panel < 0 || panel > 3) return {};
+  const QString& t = texts_[panel];
+  const int room = PanelRect(panel).width() - 6;
+  const QFontMetrics fm = fontMetrics();
+  if (fm.horizontalAdvance(t) <= room) return t;
+  const int settings = panel == 3 ? static_cast<int>(t.lastIndexOf('[')) : -1;
+  if (settings <= 0) return fm.elidedText(t, Qt::ElideRight, room);
+  const QString tail = t.mid(settings);
+  return fm.elidedText(t.left(settings), Qt::ElideMiddle,
+                       std::max(0, room - fm.horizontalAdvance(tail))) +
+         tail;
+}
+
+bool StatusPanels::event(QEvent* e) {
+  if (e->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(e);
+    for (int i = 0; i < 4; ++i) {
+      if (!PanelRect(i).contains(help->pos())) continue;
+      if (texts_[i].isEmpty() || (i == 1 && in_progress_)) break;
+      QToolTip::showText(help->globalPos(), texts_[i], this, PanelRect(i));
+      return true;
+    }
+    QToolTip::hideText();
+    e->ignore();
+    return true;
+  }
+  return QWidget::event(e);
 }
 
 QRect StatusPanels::PanelRect(int panel) const {
@@ -82,8 +114,7 @@ void StatusPanels::paintEvent(QPaintEvent*) {
       continue;
     }
     p.setPen(pal.color(QPalette::WindowText));
-    p.drawText(inner.adjusted(3, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter,
-               p.fontMetrics().elidedText(texts_[i], Qt::ElideRight, inner.width() - 5));
+    p.drawText(inner.adjusted(3, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, ShownText(i));
   }
 }
 

@@ -14,6 +14,10 @@ class StatusPanels : public QWidget {
   explicit StatusPanels(QWidget* parent = nullptr);
   void SetText(int panel, const QString& text);
   QString Text(int panel) const;
+  // The text as drawn in its panel. The line settings of the last panel, "%s[%d,%s,%s]", are
+  // always shown whole: a port name too long for the panel loses its middle instead. The full
+  // text is the panel's tool tip.
+  QString ShownText(int panel) const;
   void ProgressStart(int max);
   void ProgressSet(int value);
   void ProgressOff();
@@ -24,6 +28,7 @@ class StatusPanels : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   QRect PanelRect(int panel) const;

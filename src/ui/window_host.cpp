@@ -88,6 +88,9 @@ SerialLineFactory DefaultFactory(BuiltinMeter& meter) {
 MainWindowHost::MainWindowHost(TfmTermuloConfig& window, SerialLineFactory factory,
                                std::unique_ptr<TUSBNotifier> watcher)
     : QObject(&window), window_(window), timers_(this), dialogs_(&window) {
+  // The primary-address rule is read once, at start-up; the builder asks for it at every
+  // telegram.
+  mbus_addr_type_ = static_cast<int>(SettingsValue(SettingsMode::Read, "MBusAddrType", 0).AsInt());
   builtin_meter_ = std::make_unique<BuiltinMeter>();
   auto list = std::make_unique<TPortList>();
   list->AddExtraPort(kVirtualMeterPort);
@@ -141,12 +144,22 @@ Dialogs& MainWindowHost::GetDialogs() {
 void MainWindowHost::WatchLine() {
   const int fd = port_->PollFd();
   if (fd == watched_fd_) return;
-  delete line_notifier_;
+  if (line_notifier_) {
+    // May be the notifier whose signal is being handled now.
+    line_notifier_->setEnabled(false);
+    line_notifier_->deleteLater();
+    line_notifier_ = nullptr;
+  }
   watched_fd_ = fd;
   if (fd < 0) return;
   line_notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
   connect(line_notifier_, &QSocketNotifier::activated, this, [this] {
+    // Off while the tick runs: a message box inside a handler runs its own event loop, where the
+    // still readable descriptor would wake it over and over while the tick cannot be re-entered.
+    QPointer<QSocketNotifier> n = line_notifier_;
+    n->setEnabled(false);
     port_->Tick();
+    if (n) n->setEnabled(true);
     WatchLine();
   });
 }
@@ -187,7 +200,7 @@ EngineInputs MainWindowHost::Inputs() {
   in.PulseUnit1 = f.ItemIndex("pio_vif1");
   in.PulseUnit2 = f.ItemIndex("pio_vif2");
   in.TimeCorrection = f.ItemIndex("cbTimeCorrection");
-  in.MBusAddrType = static_cast<int>(SettingsValue(SettingsMode::Read, "MBusAddrType", 0).AsInt());
+  in.MBusAddrType = mbus_addr_type_;
   in.DeviceIdText = f.Text("textActDeviceID");
   in.MBusAddrText = f.Text("textActMBusAddr");
   in.MemAddrText = f.Text("edAddr");
@@ -262,16 +275,25 @@ void MainWindowHost::ShowMeterImage() {
   window_.RunStateRules();
 }
 
+bool MainWindowHost::Store(const std::function<bool()>& store) {
+  LastFailedInput() = {};
+  const bool ok = store();
+  // After "Bad parameters" the input that could not be read is shown to the user.
+  if (const FailedInput& failed = LastFailedInput(); !ok && !failed.control.empty())
+    window_.FocusInput(QString::fromStdString(failed.control), failed.col, failed.row);
+  return ok;
+}
+
 bool MainWindowHost::CollectUserConfiguration() {
   ParameterContext ctx = Context();
-  return nord5::CollectUserConfiguration(ctx);
+  return Store([&ctx] { return nord5::CollectUserConfiguration(ctx); });
 }
 
 void MainWindowHost::RebuildUserMenuMask() { RebuildUserMenu(window_.Form(), CurrentImage()); }
 
 bool MainWindowHost::PrepareImageForWrite() {
   ParameterContext ctx = Context();
-  return PrepareConfigurationWrite(ctx);
+  return Store([&ctx] { return PrepareConfigurationWrite(ctx); });
 }
 
 void MainWindowHost::ExchangeStopped() {
@@ -376,7 +398,7 @@ void MainWindowHost::WireActions() {
   });
   on("caSaveConfiguration", [this] {
     ParameterContext ctx = Context();
-    SaveConfigurationAction(ctx);
+    Store([&ctx] { return SaveConfigurationAction(ctx); });
   });
   on("caLoadMTR07Menu", [this] { LoadMenuAction(window_.Form(), CurrentImage(), GetDialogs()); });
   on("caStoreMTR07Menu", [this] { StoreMenuAction(window_.Form(), GetDialogs()); });

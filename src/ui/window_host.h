@@ -82,6 +82,8 @@ class MainWindowHost final : public QObject, public EngineHost {
   void ShowError(const std::string& what);
   void Guarded(const std::function<void()>& fn);
   void WatchLine();
+  // Runs a store procedure of the parameter model; false after "Bad parameters".
+  bool Store(const std::function<bool()>& store);
   void FillState(struct WindowState& s);
   std::string LineText() const;
 
@@ -98,6 +100,7 @@ class MainWindowHost final : public QObject, public EngineHost {
   QPointer<QSocketNotifier> line_notifier_;
   int watched_fd_ = -1;
   QPointer<QSocketNotifier> watcher_notifier_;
+  int mbus_addr_type_ = 0;  // "MBusAddrType" as read at start-up
 };
 
 }  // namespace nord5::ui

@@ -86,16 +86,6 @@ TEST(ModeCheck, RequiredBitsAndTheQuestion) {
        {MsgResult::No},
        {"Check manufacturer jumper"},
        {kModeRead}},
-      {"a passed check with an identification that is not hex ends quietly",
-       0x22,
-       17042702,
-       [](EngineBench& b) {
-         b.host.inputs.DeviceIdText = "12X";
-         b.engine->SetIdentification();
-       },
-       {},
-       {},
-       {kModeRead}},
       {"a user configuration that does not collect ends after the mode byte",
        0x22,
        17042702,
@@ -213,14 +203,42 @@ TEST(Operations, InputsThatStopAnOperationBeforeItSends) {
          b.host.inputs.MBusAddrText = "abc";
          b.engine->SetPrimaryAddress();
        },
-       {},
+       {"Check parameters"},
        0},
       {"primary address above 255",
        [](EngineBench& b) {
          b.host.inputs.MBusAddrText = "256";
          b.engine->SetPrimaryAddress();
        },
-       {},
+       {"Check parameters"},
+       0},
+      {"identification that is not hex, refused before the mode check",
+       [](EngineBench& b) {
+         b.host.inputs.DeviceIdText = "12X";
+         b.engine->SetIdentification();
+       },
+       {"Check parameters"},
+       0},
+      {"empty identification",
+       [](EngineBench& b) {
+         b.host.inputs.DeviceIdText = "";
+         b.engine->SetIdentification();
+       },
+       {"Check parameters"},
+       0},
+      {"pulse value that is no number",
+       [](EngineBench& b) {
+         b.host.inputs.PulseText2 = "";
+         b.engine->SetPulseValue(2);
+       },
+       {"Check parameters"},
+       0},
+      {"address box above 255 (300 would reach the meter at 44)",
+       [](EngineBench& b) {
+         b.host.inputs.AddressText = "300";
+         b.engine->ReadConfiguration();
+       },
+       {"Check parameters"},
        0},
   };
   for (const auto& c : cases) {

@@ -310,6 +310,28 @@ TEST(BuildTelegram, SecondaryAddressThatIsNotHexBuildsNothing) {
   }
 }
 
+TEST(BuildTelegram, PrimaryAddressOutside0To255BuildsNothing) {
+  // 251..255 keep their M-Bus meaning; a text that is no number is the broadcast 254; a number
+  // above 255 must not go out modulo 256 to another meter.
+  const std::vector<std::pair<const char*, std::optional<std::uint8_t>>> cases = {
+      {"0", 0},          {"250", 250},     {"253", 253},  {"255", 255},
+      {" 17 ", 17},      {"", 254},        {"abc", 254},  {"256", std::nullopt},
+      {"300", std::nullopt}, {"-1", std::nullopt}, {"99999999999999999999999", std::nullopt}};
+  ManualClock clock;
+  for (const auto& [text, address] : cases) {
+    SCOPED_TRACE(text);
+    ExchangeState s;
+    s.Command_SEQ = C::_cmApplicReset;
+    const auto built = BuildTelegram(s, Primary(text), clock);
+    EXPECT_EQ(built.Ok, address.has_value());
+    if (address) {
+      EXPECT_EQ(s.OBuffer[5], *address);  // 68 L L 68 C A
+    } else {
+      EXPECT_EQ(s.OutSize, 0);
+    }
+  }
+}
+
 TEST(BuildTelegram, MemoryTransfersSplitIntoChunksAndCountProgressOnce) {
   ManualClock clock;
   struct Case {

@@ -1,5 +1,6 @@
 // nord5-meter-sim as a plain M-Bus master sees it: the program is started, its printed port is
 // opened with termios, and the link it publishes goes away when it is stopped.
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "foundation/crc.h"
 #include "sim/meter_memory.h"
@@ -72,35 +74,64 @@ class MeterProgram : public ::testing::Test {
     waitpid(gone, nullptr, 0);
     stale_ = runtime_ + "/nord5-ports/nord5-meter-" + std::to_string(gone);
     ASSERT_EQ(symlink("/dev/pts/999", stale_.c_str()), 0);
+    Start({}, pid_, out_, port_);
+  }
+
+  // Starts a simulator with `args`; its printed port in `port` (empty when none came).
+  void Start(const std::vector<std::string>& args, pid_t& pid, int& out_fd, std::string& port) {
     int out[2];
     ASSERT_EQ(pipe(out), 0);
-    pid_ = fork();
-    ASSERT_GE(pid_, 0);
-    if (pid_ == 0) {
+    pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
       setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
       dup2(out[1], STDOUT_FILENO);
       close(out[0]);
       close(out[1]);
-      execl(NORD5_METER_SIM, NORD5_METER_SIM, static_cast<char*>(nullptr));
+      std::vector<char*> argv{const_cast<char*>(NORD5_METER_SIM)};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(NORD5_METER_SIM, argv.data());
       _exit(127);
     }
     close(out[1]);
-    out_ = out[0];
+    out_fd = out[0];
     const std::string line =
-        ReadUntil(out_, 5000, [](const std::string& s) { return s.find('\n') != s.npos; });
+        ReadUntil(out_fd, 5000, [](const std::string& s) { return s.find('\n') != s.npos; });
     ASSERT_NE(line.find('\n'), std::string::npos) << "no port printed";
-    port_ = line.substr(0, line.find('\n'));
+    port = line.substr(0, line.find('\n'));
+  }
+
+  static void Stop(pid_t& pid, int& out_fd, int signal) {
+    if (pid > 0) {
+      kill(pid, signal);
+      waitpid(pid, nullptr, 0);
+    }
+    pid = -1;
+    if (out_fd >= 0) close(out_fd);
+    out_fd = -1;
+  }
+
+  // Where the published name `name` points, or "" when there is no such link.
+  std::string Target(const std::string& name) const {
+    char target[256] = {};
+    const std::string path = runtime_ + "/nord5-ports/" + name;
+    if (readlink(path.c_str(), target, sizeof target - 1) <= 0) return {};
+    return target;
   }
 
   void TearDown() override {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
+    Stop(pid_, out_, SIGKILL);
     if (fd_ >= 0) close(fd_);
-    if (out_ >= 0) close(out_);
     unlink(stale_.c_str());
-    rmdir((runtime_ + "/nord5-ports").c_str());
+    const std::string ports = runtime_ + "/nord5-ports";
+    if (DIR* d = opendir(ports.c_str())) {  // links and locks of killed simulators
+      while (const dirent* e = readdir(d))
+        if (e->d_name[0] != '.' || std::strlen(e->d_name) > 2)
+          unlink((ports + "/" + e->d_name).c_str());
+      closedir(d);
+    }
+    rmdir(ports.c_str());
     rmdir(runtime_.c_str());
   }
 
@@ -125,9 +156,7 @@ class MeterProgram : public ::testing::Test {
     return Bytes(got.begin(), got.end());
   }
 
-  std::string LinkPath() const {
-    return runtime_ + "/nord5-ports/nord5-meter-" + std::to_string(pid_);
-  }
+  std::string LinkPath() const { return runtime_ + "/nord5-ports/nord5-meter-1"; }
 
   std::string runtime_, port_, stale_;
   pid_t pid_ = -1;
@@ -169,6 +198,39 @@ TEST_F(MeterProgram, AnswersAPlainMasterAndRemovesItsLinkOnSigterm) {
   pid_ = -1;
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_NE(lstat(LinkPath().c_str(), &st), 0) << "the published link is gone";
+}
+
+TEST_F(MeterProgram, PublishesAStableNameThatOutlivesARestart) {
+  // The first simulator holds nord5-meter-1; the next ones take the first free number.
+  EXPECT_EQ(Target("nord5-meter-1"), port_);
+  pid_t second = -1, third = -1, named = -1;
+  int second_out = -1, third_out = -1, named_out = -1;
+  std::string second_port, third_port, named_port;
+  Start({}, second, second_out, second_port);
+  EXPECT_EQ(Target("nord5-meter-2"), second_port);
+  // Killed, the first leaves its link behind; a new start takes its name over again.
+  Stop(pid_, out_, SIGKILL);
+  Start({}, third, third_out, third_port);
+  EXPECT_EQ(Target("nord5-meter-1"), third_port);
+  EXPECT_EQ(Target("nord5-meter-2"), second_port);
+  // A name given with --link is published as it is, and only once.
+  Start({"--link", "bench-meter"}, named, named_out, named_port);
+  EXPECT_EQ(Target("bench-meter"), named_port);
+  EXPECT_EQ(Target("nord5-meter-3"), "");
+  int status = 0;
+  const pid_t clash = fork();
+  if (clash == 0) {
+    setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+    execl(NORD5_METER_SIM, NORD5_METER_SIM, "--link", "bench-meter", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_EQ(waitpid(clash, &status, 0), clash);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "the name is taken";
+  EXPECT_EQ(Target("bench-meter"), named_port);
+  Stop(named, named_out, SIGTERM);
+  EXPECT_EQ(Target("bench-meter"), "");
+  Stop(second, second_out, SIGTERM);
+  Stop(third, third_out, SIGTERM);
 }
 
 }  // namespace

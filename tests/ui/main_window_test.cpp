@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTableWidget>
 #include <QtTest>
 
 #include "foundation/clock.h"
@@ -27,6 +29,7 @@ namespace {
 // A window whose "Virtual meter" port leads to `meter` (no baud-rate pacing, so a full read
 // takes a few seconds) and whose message boxes answer from a script.
 struct Rig {
+  int lines_opened = 0;  // lines the driver asked for: none means nothing was sent
   sim::VirtualMeter meter;
   ui::TfmTermuloConfig window;
   ScriptedDialogs dialogs;
@@ -37,6 +40,7 @@ struct Rig {
         host(
             window,
             [this](const std::string&) -> std::unique_ptr<SerialLine> {
+              ++lines_opened;
               return std::make_unique<sim::SimSerialLine>(meter, SystemClock::Instance());
             },
             std::make_unique<TUSBNotifier>(std::unique_ptr<DeviceMonitor>{})) {
@@ -67,14 +71,19 @@ class MainWindowTest : public QObject {
   void ButtonsReachTheMeter();
   void SecondaryAddressingByDeviceId();
   void SavedConfigurationLoadsBack();
+  void BadParametersShowTheInput_data();
+  void BadParametersShowTheInput();
   void AddressBoxRules();
+  void RulesPassKeepsControlsInTheirState();
   void StoredAddressThatIsNoNumber();
+  void AddressAbove255IsRefused();
   void MBusAddressFieldIsLimitedTo250();
   void TypingFilters_data();
   void TypingFilters();
   void CloseGuardAsksWhileCommunicating();
   void SecondInstanceSignalsTheFirst();
   void SecondProcessExitsWithZero();
+  void TitleOnX11IsExactlyTheTitle();
 
  private:
   UiTestEnv env_;
@@ -206,6 +215,73 @@ void MainWindowTest::SavedConfigurationLoadsBack() {
       QDir(env_.dir->path()));
 }
 
+void MainWindowTest::BadParametersShowTheInput_data() {
+  QTest::addColumn<QString>("control");
+  QTest::addColumn<int>("col");
+  QTest::addColumn<int>("row");
+  QTest::addColumn<QString>("page");
+  QTest::newRow("identification") << "textActDeviceID" << -1 << -1 << "tbActual";
+  QTest::newRow("flow coefficient") << "textBoxQf" << -1 << -1 << "tbVarme2";
+  QTest::newRow("temperature grid cell") << "tempDataGridView" << 1 << 2 << "tbVarme2";
+  QTest::newRow("flow grid cell") << "dataGridView_Qt" << 2 << 5 << "tbVarme2";
+}
+
+void MainWindowTest::BadParametersShowTheInput() {
+  // "Bad parameters" stays as it is; the input that could not be read is brought to the front,
+  // focused and selected, so the technician sees which one.
+  QFETCH(QString, control);
+  QFETCH(int, col);
+  QFETCH(int, row);
+  QFETCH(QString, page);
+  Rig r;
+  r.window.show();
+  r.window.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&r.window));
+  QVERIFY(r.RunAndWait("caReadConfiguration"));
+  r.window.Action("caAdvaced")->trigger();  // the calibration pages
+  r.window.RunStateRules();
+  r.window.Pages().setCurrentIndex(2);
+  if (col < 0) {
+    r.form().SetText(control.toStdString(), "1x5");
+  } else {
+    r.form().SetCell(control.toStdString(), col, row, "1x5");
+  }
+  const std::vector<std::uint8_t> before(r.meter.ConfigBlock(), r.meter.ConfigBlock() + 256);
+  r.window.Action("caWriteConfiguration")->trigger();
+  QCOMPARE(r.dialogs.Texts(), std::vector<std::string>{"Bad parameters"});
+  QVERIFY(!r.host.Engine().Running());
+  QCOMPARE(r.window.Pages().currentWidget()->objectName(), page);
+  QWidget* input = r.window.findChild<QWidget*>(control);
+  QCOMPARE(QApplication::focusWidget(), input);
+  if (auto* e = qobject_cast<QLineEdit*>(input)) {
+    QCOMPARE(e->selectedText(), QString("1x5"));
+  } else {
+    auto* g = qobject_cast<QTableWidget*>(input);
+    QCOMPARE(g->currentRow(), row);
+    QCOMPARE(g->currentColumn(), col);
+    QVERIFY(g->currentItem()->isSelected());
+  }
+  QVERIFY(std::equal(before.begin(), before.end(), r.meter.ConfigBlock()));
+}
+
+void MainWindowTest::RulesPassKeepsControlsInTheirState() {
+  // A pass whose inputs did not change still puts back what other code switched.
+  ui::TfmTermuloConfig w;
+  w.RunStateRules();
+  QVERIFY(w.Action("caReadConfiguration")->isEnabled());
+  w.Action("caReadConfiguration")->setEnabled(false);
+  w.Form().SetVisible("gbUnlookDevice", true);
+  w.RunStateRules();
+  QVERIFY(w.Action("caReadConfiguration")->isEnabled());
+  QVERIFY(!w.Form().Visible("gbUnlookDevice"));
+  // A changed input is followed: advanced mode shows its pages.
+  const int varme = w.Pages().indexOf(w.findChild<QWidget*>("tbVARME"));
+  QVERIFY(!w.Pages().isTabVisible(varme));
+  w.Action("caAdvaced")->trigger();
+  w.RunStateRules();
+  QVERIFY(w.Pages().isTabVisible(varme));
+}
+
 void MainWindowTest::AddressBoxRules() {
   ui::TfmTermuloConfig w;
   auto* box = w.findChild<QLineEdit*>("ledMBusAddr");
@@ -225,6 +301,35 @@ void MainWindowTest::AddressBoxRules() {
   QVERIFY(!w.AddressModeMBus());
   mbus->click();
   QCOMPARE(box->text(), QString("12"));
+}
+
+void MainWindowTest::AddressAbove255IsRefused() {
+  Rig r;
+  auto* box = r.window.findChild<QLineEdit*>("ledMBusAddr");
+  box->selectAll();
+  QTest::keyClicks(box, "3a0x0");  // digits only in "MBus addr.:" mode
+  QCOMPARE(box->text(), QString("300"));
+  // Every change is stored while it is an address: "30" was, "300" is not.
+  QCOMPARE(SettingsValue(SettingsMode::Read, "MBusAddress", "").Text(), std::string("30"));
+  // 300 would reach the meter at 44: refused before the port is even opened.
+  QVERIFY(r.RunAndWait("caReadConfiguration"));
+  QCOMPARE(r.dialogs.Texts(), std::vector<std::string>{"Check parameters"});
+  QCOMPARE(r.lines_opened, 0);
+  // 255 keeps its M-Bus meaning (broadcast): stored, and the exchange starts.
+  box->selectAll();
+  QTest::keyClicks(box, "255");
+  QCOMPARE(SettingsValue(SettingsMode::Read, "MBusAddress", "").Text(), std::string("255"));
+  r.dialogs.shown.clear();
+  r.window.Action("caReadConfiguration")->trigger();
+  QVERIFY(r.host.Engine().Running());
+  QCOMPARE(r.lines_opened, 1);
+  r.host.Engine().StopExchange();
+  QVERIFY(r.dialogs.shown.empty());
+  // "Device ID  :" takes hexadecimal digits again.
+  r.window.findChild<QRadioButton*>("rbDeviceID")->click();
+  box->selectAll();
+  QTest::keyClicks(box, "00AB12CD");
+  QCOMPARE(box->text(), QString("00AB12CD"));
 }
 
 void MainWindowTest::StoredAddressThatIsNoNumber() {
@@ -341,6 +446,32 @@ void MainWindowTest::SecondProcessExitsWithZero() {
   QCOMPARE(first.state(), QProcess::Running);
   first.terminate();
   if (!first.waitForFinished(5000)) first.kill();
+}
+
+void MainWindowTest::TitleOnX11IsExactlyTheTitle() {
+  // The platform plugin of X11 appends an application display name to window titles; the
+  // program's title must reach the window manager as it is.
+  const QString exe = QString(NORD5_BIN_DIR) + "/nord5-config";
+  if (!QFileInfo::exists(exe)) QSKIP("nord5-config is not built");
+  if (QStandardPaths::findExecutable("xvfb-run").isEmpty() ||
+      QStandardPaths::findExecutable("xwininfo").isEmpty())
+    QSKIP("needs xvfb-run and xwininfo (packages xvfb, x11-utils)");
+  QTemporaryDir tmp;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("QT_QPA_PLATFORM");
+  env.insert("XDG_DATA_HOME", tmp.filePath("data"));
+  env.insert("TMPDIR", tmp.path());
+  QProcess x;
+  x.setProcessEnvironment(env);
+  // Waits until a top-level window carries the program's title, then lists the titles.
+  const QString script =
+      "\"$0\" & p=$!; for i in $(seq 1 100); do sleep 0.2; "
+      "xwininfo -root -tree | grep -q 'VARMELINOX NORD5' && break; done; "
+      "xwininfo -root -tree | grep 'VARMELINOX NORD5'; kill $p; wait $p";
+  x.start("xvfb-run", {"-a", "sh", "-c", script, exe});
+  QVERIFY(x.waitForFinished(60000));
+  const QString out = QString::fromLocal8Bit(x.readAllStandardOutput());
+  QVERIFY2(out.contains("\"VARMELINOX NORD5 User configurator [v1.0.0.0]\":"), qPrintable(out));
 }
 
 NORD5_UI_TEST(MainWindowTest);

@@ -57,6 +57,7 @@ class OptionsDialogTest : public QObject {
   void OkWithoutChangeStoresNothing();
   void OkAfterChangeStoresTheSettings();
   void DialogWatcherRefreshesThePortList();
+  void DialogFollowsVirtualPorts();
   void UnpluggingDuringAnExchangeWarnsOfTheLostPort();
   void PluggingDuringAnExchangeEndsItSilently();
 
@@ -124,6 +125,37 @@ void OptionsDialogTest::DialogWatcherRefreshesThePortList() {
   list.AddExtraPort("/dev/ttyUSB7");
   dlg.Watcher()->InjectEvent(DeviceChange::Arrival);
   QVERIFY(ports->currentItem() && ports->currentItem()->text() == "/dev/ttyUSB7");
+}
+
+void OptionsDialogTest::DialogFollowsVirtualPorts() {
+  // A simulator started while the dialog is open publishes its port in a folder that may not
+  // exist yet; the list follows without any device event.
+  QTemporaryDir runtime;
+  const QByteArray before = qgetenv("XDG_RUNTIME_DIR");
+  qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+  {
+    Rig r;
+    ui::TfmOptions dlg(r.host.Port(), &r.window, {}, NoWatcher());
+    auto* ports = dlg.findChild<QListWidget*>("lvMBusPort");
+    // The user picks a port and has not applied it yet.
+    const auto virt = ports->findItems("Virtual meter", Qt::MatchExactly);
+    QCOMPARE(virt.size(), 1);
+    ports->setCurrentItem(virt[0]);
+    emit ports->itemClicked(virt[0]);
+    const QString folder = runtime.filePath("nord5-ports");
+    const QString link = folder + "/nord5-meter-1";
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(QFile::link("/dev/null", link));
+    QTRY_VERIFY_WITH_TIMEOUT(!ports->findItems(link, Qt::MatchExactly).isEmpty(), 10000);
+    QVERIFY(ports->currentItem() && ports->currentItem()->text() == "Virtual meter");
+    QVERIFY(QFile::remove(link));
+    QTRY_VERIFY_WITH_TIMEOUT(ports->findItems(link, Qt::MatchExactly).isEmpty(), 10000);
+  }
+  if (before.isNull()) {
+    qunsetenv("XDG_RUNTIME_DIR");
+  } else {
+    qputenv("XDG_RUNTIME_DIR", before);
+  }
 }
 
 void OptionsDialogTest::UnpluggingDuringAnExchangeWarnsOfTheLostPort() {

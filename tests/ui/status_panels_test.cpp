@@ -12,6 +12,7 @@ class StatusPanelsTest : public QObject {
  private slots:
   void ProgressFillsTheDonePart();
   void ZeroMaximumDrawsNothing();
+  void LineSettingsShowWholeBehindALongPort();
 };
 
 namespace {
@@ -42,6 +43,23 @@ void StatusPanelsTest::ZeroMaximumDrawsNothing() {
   p.ProgressSet(5);
   const QImage img = p.grab().toImage();  // must not divide by zero
   QVERIFY(At(img, 210) != p.palette().color(QPalette::Highlight));
+}
+
+void StatusPanelsTest::LineSettingsShowWholeBehindALongPort() {
+  nord5::ui::StatusPanels p;
+  p.resize(887, 22);
+  const QString port = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  const QString full = port + "[2400,Even,1]";
+  p.SetText(3, full);
+  const QString shown = p.ShownText(3);
+  QVERIFY2(shown.endsWith("[2400,Even,1]"), qPrintable(shown));
+  QVERIFY2(shown.startsWith("/dev"), qPrintable(shown));
+  QVERIFY(shown.contains(QChar(0x2026)));  // the middle of the name gives way
+  QVERIFY(p.fontMetrics().horizontalAdvance(shown) <= 887 - 730 - 6);
+  QCOMPARE(p.Text(3), full);
+  // A short name is shown as it is.
+  p.SetText(3, "/dev/ttyS0[2400,Even,1]");
+  QCOMPARE(p.ShownText(3), QString("/dev/ttyS0[2400,Even,1]"));
 }
 
 NORD5_UI_TEST(StatusPanelsTest);

@@ -1,10 +1,13 @@
 // The main window has every control the parameter procedures use, with the kind, items and
 // caption they expect.
+#include <QStyleOptionComboBox>
 #include <QtTest>
 
 #include "model/form_layout.h"
+#include "ui/application.h"
 #include "ui/main_window.h"
 #include "ui/qt_form_view.h"
+#include "ui/widgets.h"
 #include "ui_test_env.h"
 
 using namespace nord5;
@@ -15,6 +18,7 @@ class WindowControlsTest : public QObject {
   void init() { env_.Reset(); }
   void HasEveryParameterControl();
   void ControlsMatchTheirDesign();
+  void CaptionsAreNotClipped();
 
  private:
   UiTestEnv env_;
@@ -75,6 +79,88 @@ void WindowControlsTest::ControlsMatchTheirDesign() {
   }
   for (const QString& b : bad) qWarning("%s", qPrintable(b));
   QVERIFY(bad.isEmpty());
+}
+
+// A caption is readable when its widget is at least as wide as the text needs; grid headers
+// (the fixed first row) when their column is. Every page is shown in advanced mode, with the
+// longest item chosen in each drop-down list.
+void WindowControlsTest::CaptionsAreNotClipped() {
+  // In the program's font, as the technician sees it.
+  struct FontBack {
+    QFont font = QApplication::font();
+    ~FontBack() { QApplication::setFont(font); }
+  } font_back;
+  ui::ApplyProgramFont();
+  ui::TfmTermuloConfig w;
+  w.Action("caAdvaced")->trigger();
+  w.RunStateRules();
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  QStringList clipped;
+  auto check = [&clipped](QWidget* page) {
+    for (QWidget* c : page->findChildren<QWidget*>()) {
+      if (!c->isVisible() || c->objectName().isEmpty()) continue;
+      const QString n = c->objectName();
+      if (auto* cb = qobject_cast<QComboBox*>(c)) {
+        int longest = -1, width = 0;
+        for (int i = 0; i < cb->count(); ++i)
+          if (const int wi = cb->fontMetrics().horizontalAdvance(cb->itemText(i)); wi > width) {
+            width = wi;
+            longest = i;
+          }
+        const int before = cb->currentIndex();
+        cb->setCurrentIndex(longest);
+        QStyleOptionComboBox opt;
+        opt.initFrom(cb);
+        const QRect text = cb->style()->subControlRect(QStyle::CC_ComboBox, &opt,
+                                                       QStyle::SC_ComboBoxEditField, cb);
+        if (text.width() < width) clipped << n + QString(": '%1'").arg(cb->itemText(longest));
+        cb->setCurrentIndex(before);
+      } else if (auto* l = qobject_cast<QLabel*>(c); l && !l->wordWrap() && l->pixmap().isNull()) {
+        if (l->width() < l->sizeHint().width()) clipped << n + ": '" + l->text() + "'";
+      } else if (qobject_cast<QRadioButton*>(c) || qobject_cast<QCheckBox*>(c)) {
+        auto* b = static_cast<QAbstractButton*>(c);
+        if (b->width() < b->sizeHint().width()) clipped << n + ": '" + b->text() + "'";
+      } else if (auto* b = qobject_cast<QAbstractButton*>(c)) {
+        // Push and tool buttons: the longest line of the caption with a little room.
+        int text = 0;
+        for (const QString& line : b->text().remove('&').split('\n'))
+          text = std::max(text, b->fontMetrics().horizontalAdvance(line));
+        if (b->width() < text + 8) clipped << n + ": '" + b->text() + "'";
+      } else if (auto* t = qobject_cast<QTreeWidget*>(c)) {
+        // Check box, text and a little room, within the column and the visible area.
+        const int room = std::min(t->columnWidth(0), t->viewport()->width());
+        for (int i = 0; i < t->topLevelItemCount(); ++i) {
+          const QString text = t->topLevelItem(i)->text(0);
+          if (room < t->fontMetrics().horizontalAdvance(text) + 28) clipped << n + ": '" + text + "'";
+        }
+      } else if (auto* g = qobject_cast<ui::StringGrid*>(c); g && g->FixedRows() > 0) {
+        for (int col = 0; col < g->columnCount(); ++col) {
+          const QString head = g->CellText(col, 0);
+          if (g->columnWidth(col) < g->fontMetrics().horizontalAdvance(head) + 6)
+            clipped << n + ": '" + head + "'";
+        }
+      }
+    }
+  };
+  QTabWidget& pages = w.Pages();
+  for (int i = 0; i < pages.count(); ++i) {
+    if (!pages.isTabVisible(i)) continue;
+    pages.setCurrentIndex(i);
+    for (auto* inner : pages.widget(i)->findChildren<QTabWidget*>()) {
+      for (int j = 0; j < inner->count(); ++j) {
+        inner->setCurrentIndex(j);
+        QCoreApplication::processEvents();
+        check(inner->widget(j));
+      }
+    }
+    QCoreApplication::processEvents();
+    check(pages.widget(i));
+  }
+  check(w.findChild<QWidget*>("ToolBar2"));
+  clipped.removeDuplicates();
+  for (const QString& c : clipped) qWarning("clipped: %s", qPrintable(c));
+  QVERIFY(clipped.isEmpty());
 }
 
 NORD5_UI_TEST(WindowControlsTest);
