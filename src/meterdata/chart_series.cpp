@@ -349,4 +349,59 @@ const ChartSeries* ChartSeriesModel::SeriesOfColumn(int column) const {
   return i < 0 ? nullptr : &series_[static_cast<std::size_t>(i)];
 }
 
+ChartDecimator::ChartDecimator(std::size_t max_points)
+    : max_buckets_(std::max<std::size_t>(2, max_points / 2)) {}
+
+ChartDecimator::Bucket ChartDecimator::Merge(const Bucket& a, const Bucket& b) {
+  Bucket m;
+  m.Count = a.Count + b.Count;
+  // The earlier bucket wins ties, so flat stretches keep their first points.
+  const bool low_from_a = a.Low.Y <= b.Low.Y;
+  const bool high_from_a = a.High.Y >= b.High.Y;
+  m.Low = low_from_a ? a.Low : b.Low;
+  m.High = high_from_a ? a.High : b.High;
+  if (low_from_a != high_from_a)
+    m.LowFirst = low_from_a;
+  else
+    m.LowFirst = low_from_a ? a.LowFirst : b.LowFirst;
+  return m;
+}
+
+void ChartDecimator::Add(double x, double y) {
+  ++count_;
+  const ChartPoint p{x, y, false};
+  if (buckets_.empty() || buckets_.back().Count >= bucket_size_) {
+    buckets_.push_back(Bucket{p, p, true, 1});
+  } else {
+    buckets_.back() = Merge(buckets_.back(), Bucket{p, p, true, 1});
+  }
+  if (buckets_.size() <= max_buckets_) return;
+  // Full: halve the buckets. Only a complete pair merges; an odd last bucket stays as it is.
+  std::vector<Bucket> merged;
+  merged.reserve(buckets_.size() / 2 + 1);
+  std::size_t i = 0;
+  for (; i + 1 < buckets_.size(); i += 2) merged.push_back(Merge(buckets_[i], buckets_[i + 1]));
+  if (i < buckets_.size()) merged.push_back(buckets_[i]);
+  buckets_ = std::move(merged);
+  bucket_size_ *= 2;
+}
+
+std::vector<ChartPoint> ChartDecimator::Points() const {
+  std::vector<ChartPoint> out;
+  out.reserve(buckets_.size() * 2);
+  for (const Bucket& b : buckets_) {
+    const bool one = b.Low.X == b.High.X && b.Low.Y == b.High.Y;
+    if (one) {
+      out.push_back(b.Low);
+    } else if (b.LowFirst) {
+      out.push_back(b.Low);
+      out.push_back(b.High);
+    } else {
+      out.push_back(b.High);
+      out.push_back(b.Low);
+    }
+  }
+  return out;
+}
+
 }  // namespace nord5

@@ -110,4 +110,33 @@ class ChartSeriesModel {
   double max_x_ = 0;
 };
 
+// A bounded picture of a long line for drawing: points are gathered in buckets of equal count,
+// and each bucket is drawn by its lowest and its highest point (in x order), so peaks and dips
+// survive however many points there are. While the line is short every point is its own bucket.
+// When the buckets reach the limit, neighbours merge pairwise and the bucket size doubles; adding
+// a point therefore costs O(1) amortised, and the picture never exceeds `max_points` points.
+class ChartDecimator {
+ public:
+  explicit ChartDecimator(std::size_t max_points = 4000);
+  void Add(double x, double y);
+  // The points to draw, in the order added.
+  std::vector<ChartPoint> Points() const;
+  std::size_t Count() const { return count_; }           // points added
+  std::size_t BucketSize() const { return bucket_size_; }  // 1 while nothing is reduced
+
+ private:
+  struct Bucket {
+    ChartPoint Low;
+    ChartPoint High;
+    bool LowFirst = true;  // the low point came before the high point
+    std::size_t Count = 0;
+  };
+  static Bucket Merge(const Bucket& a, const Bucket& b);
+
+  std::size_t max_buckets_;
+  std::size_t bucket_size_ = 1;
+  std::size_t count_ = 0;
+  std::vector<Bucket> buckets_;
+};
+
 }  // namespace nord5

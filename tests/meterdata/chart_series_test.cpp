@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -226,6 +227,44 @@ TEST(ChartHeaderTest, SplitsNameAndUnit) {
     EXPECT_EQ(name, c.name) << c.header;
     EXPECT_EQ(units, c.units) << c.header;
   }
+}
+
+TEST(ChartDecimatorTest, ShortLineKeepsEveryPoint) {
+  ChartDecimator d(100);
+  for (int i = 0; i < 50; ++i) d.Add(i, i % 7);
+  const std::vector<ChartPoint> pts = d.Points();
+  ASSERT_EQ(pts.size(), 50u);
+  EXPECT_EQ(d.BucketSize(), 1u);
+  for (int i = 0; i < 50; ++i) {
+    EXPECT_DOUBLE_EQ(pts[static_cast<std::size_t>(i)].X, i);
+    EXPECT_DOUBLE_EQ(pts[static_cast<std::size_t>(i)].Y, i % 7);
+  }
+}
+
+// A day of one-second readings: the picture stays small, in order, and keeps the one spike and
+// the one dip a sensor fault would show.
+TEST(ChartDecimatorTest, LongLineStaysBoundedAndKeepsExtremes) {
+  ChartDecimator d(1000);
+  for (int i = 0; i < 86400; ++i) {
+    double y = 50 + (i % 600) / 100.0;
+    if (i == 40000) y = 500;
+    if (i == 70001) y = -20;
+    d.Add(i, y);
+  }
+  const std::vector<ChartPoint> pts = d.Points();
+  EXPECT_EQ(d.Count(), 86400u);
+  EXPECT_LE(pts.size(), 1000u);
+  EXPECT_GE(pts.size(), 400u);
+  EXPECT_DOUBLE_EQ(pts.front().X, 0);
+  for (std::size_t i = 1; i < pts.size(); ++i) ASSERT_LT(pts[i - 1].X, pts[i].X) << i;
+  const auto top = std::max_element(pts.begin(), pts.end(),
+                                    [](const ChartPoint& a, const ChartPoint& b) { return a.Y < b.Y; });
+  const auto bottom = std::min_element(
+      pts.begin(), pts.end(), [](const ChartPoint& a, const ChartPoint& b) { return a.Y < b.Y; });
+  EXPECT_DOUBLE_EQ(top->X, 40000);
+  EXPECT_DOUBLE_EQ(top->Y, 500);
+  EXPECT_DOUBLE_EQ(bottom->X, 70001);
+  EXPECT_DOUBLE_EQ(bottom->Y, -20);
 }
 
 }  // namespace
