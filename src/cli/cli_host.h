@@ -78,11 +78,16 @@ class CliHost final : public EngineHost {
   void ShowCredits(const std::string& optical, const std::string& mbus) override;
   void ShowMemoryValue(const std::string& text) override { memory_value = text; }
   void ShowFirmwareVersion(std::uint32_t v) override { firmware = v; }
+  void DecodeArchiveRecord(const std::uint8_t* frame, int limit) override {
+    if (on_archive_record) on_archive_record(frame, limit);
+  }
 
   StderrDialogs dialogs;
   EngineInputs inputs;
   std::string optical_credits, mbus_credits, memory_value;
   std::uint32_t firmware = 0;
+  // Each answer of an archive reading (read-data); ignored when unset.
+  std::function<void(const std::uint8_t* frame, int limit)> on_archive_record;
 };
 
 // The exit status that the messages shown call for: 2 "Can't open COM port", 3 "Device can't

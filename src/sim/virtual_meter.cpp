@@ -609,13 +609,25 @@ Bytes VirtualMeter::BuildDataTelegram() {
     records.push_back(0x00);
     return VariableDataTelegram(records);
   }
+  // A readout selection picks quantities, each once. Archive records keep the meter's own record
+  // order however the selectors were ordered or overlap; the live telegram (the data log's
+  // selection) follows the order of the selectors.
   std::vector<Q> list;
   if (!selection_.empty()) {
-    for (const Selector& s : selection_) {
+    auto vif_of = [this](Q q) { return q == Q::Pulse1 ? PulseVif(1) : PulseVif(2); };
+    if (stream_ == DataStream::Current) {
+      for (const Selector& s : selection_) {
+        for (std::size_t i = 0; i < kQuantityCount; ++i) {
+          const auto q = static_cast<Q>(i);
+          if (Matches(s, q, vif_of(q)) && std::find(list.begin(), list.end(), q) == list.end())
+            list.push_back(q);
+        }
+      }
+    } else {
       for (std::size_t i = 0; i < kQuantityCount; ++i) {
         const auto q = static_cast<Q>(i);
-        const std::uint8_t vif = q == Q::Pulse1 ? PulseVif(1) : PulseVif(2);
-        if (Matches(s, q, vif) && std::find(list.begin(), list.end(), q) == list.end())
+        if (std::any_of(selection_.begin(), selection_.end(),
+                        [&](const Selector& s) { return Matches(s, q, vif_of(q)); }))
           list.push_back(q);
       }
     }

@@ -25,6 +25,7 @@
 #include "transport/platform/posix_serial_line.h"
 #include "transport/port_list.h"
 #include "transport/usb_notifier.h"
+#include "ui/archive_tab.h"
 #include "ui/builtin_meter.h"
 #include "ui/main_window.h"
 #include "ui/options_dialog.h"
@@ -93,6 +94,7 @@ MainWindowHost::MainWindowHost(TfmTermuloConfig& window, SerialLineFactory facto
   timers_.after_fire = [this] { WatchLine(); };
   engine_ = std::make_unique<TProtocolEngine>(*this, *port_, SystemClock::Instance());
   engine_->Install();
+  archive_ = std::make_unique<ArchiveTab>(window_, *engine_, [this]() -> Dialogs& { return GetDialogs(); });
 
   watcher_ = watcher ? std::move(watcher) : std::make_unique<TUSBNotifier>();
   watcher_->SetOnUSBArrival([this](TUSBNotifier&) { DeviceChanged(); });
@@ -116,6 +118,7 @@ MainWindowHost::~MainWindowHost() {
   window_.close_guard = nullptr;
   timers_.after_fire = nullptr;
   delete line_notifier_;
+  archive_.reset();
   engine_.reset();
   port_.reset();
 }
@@ -228,8 +231,7 @@ void MainWindowHost::DecodeCurrentData(const std::uint8_t* frame, int limit) {
 }
 
 void MainWindowHost::DecodeArchiveRecord(const std::uint8_t* frame, int limit) {
-  (void)frame;
-  (void)limit;
+  archive_->TakeAnswer(frame, limit);
 }
 
 void MainWindowHost::ShowCredits(const std::string& optical, const std::string& mbus) {
@@ -393,6 +395,8 @@ void MainWindowHost::WireActions() {
   button("btTestModeWithoutChangingForAll", [&e] { e.TestModeOnOff(); });
   button("btRead", [&e] { e.ReadMemory(); });
   button("btWrite", [&e] { e.WriteMemory(); });
+  button("btReadData", [this] { archive_->ReadData(); });
+  button("btMakeReport", [this] { archive_->MakeReportClicked(); });
   button("btStop", [this, &e] {
     e.StopArchiveReading();
     window_.Pages().setFocus();

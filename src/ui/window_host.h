@@ -21,6 +21,7 @@ namespace nord5::ui {
 
 class TfmTermuloConfig;
 class BuiltinMeter;
+class ArchiveTab;
 
 class MainWindowHost final : public QObject, public EngineHost {
   Q_OBJECT
@@ -34,6 +35,7 @@ class MainWindowHost final : public QObject, public EngineHost {
   TProtocolEngine& Engine() { return *engine_; }
   TCommPort& Port() { return *port_; }
   TUSBNotifier* Watcher() { return watcher_.get(); }
+  ArchiveTab& Archive() { return *archive_; }
   ParameterContext Context();
   void SetDialogs(Dialogs* dialogs) { dialogs_override_ = dialogs; }
 
@@ -79,6 +81,7 @@ class MainWindowHost final : public QObject, public EngineHost {
   std::unique_ptr<TCommPort> port_;
   std::unique_ptr<TProtocolEngine> engine_;
   std::unique_ptr<TUSBNotifier> watcher_;
+  std::unique_ptr<ArchiveTab> archive_;
   QPointer<QSocketNotifier> line_notifier_;
   int watched_fd_ = -1;
   QPointer<QSocketNotifier> watcher_notifier_;
