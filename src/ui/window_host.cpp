@@ -19,6 +19,7 @@
 #include "foundation/utils.h"
 #include "mbus/decoder.h"
 #include "meterdata/current_data.h"
+#include "meterdata/data_logging.h"
 #include "model/engine_hooks.h"
 #include "model/flow_coefficients.h"
 #include "model/parameter_display.h"
@@ -27,6 +28,8 @@
 #include "transport/usb_notifier.h"
 #include "ui/archive_tab.h"
 #include "ui/builtin_meter.h"
+#include "ui/data_logging_binding.h"
+#include "ui/log_window.h"
 #include "ui/main_window.h"
 #include "ui/options_dialog.h"
 #include "ui/qt_form_view.h"
@@ -95,6 +98,7 @@ MainWindowHost::MainWindowHost(TfmTermuloConfig& window, SerialLineFactory facto
   engine_ = std::make_unique<TProtocolEngine>(*this, *port_, SystemClock::Instance());
   engine_->Install();
   archive_ = std::make_unique<ArchiveTab>(window_, *engine_, [this]() -> Dialogs& { return GetDialogs(); });
+  logger_ = std::make_unique<TDataLogger>(*engine_, timers_, SystemClock::Instance());
 
   watcher_ = watcher ? std::move(watcher) : std::make_unique<TUSBNotifier>();
   watcher_->SetOnUSBArrival([this](TUSBNotifier&) { DeviceChanged(); });
@@ -119,6 +123,7 @@ MainWindowHost::~MainWindowHost() {
   timers_.after_fire = nullptr;
   delete line_notifier_;
   archive_.reset();
+  logger_.reset();
   engine_.reset();
   port_.reset();
 }
@@ -151,6 +156,7 @@ void MainWindowHost::FillState(WindowState& s) {
   s.configuration = st.NoConfiguration;
   s.device_jumper = static_cast<std::uint32_t>(st.DeviceJumper);
   s.reading_archives = st.ReadingArchives;
+  s.logging = logger_->Active();
   s.device_medium = st.DeviceMedium;
   const MeterImage& img = CurrentImage();
   s.firmware = img.FirmwareVersion();
@@ -273,6 +279,23 @@ void MainWindowHost::ExchangeStopped() {
   window_.RunStateRules();
 }
 
+void MainWindowHost::TraceText(const std::string& text) { TfmLogWindow::TraceText(text, true); }
+
+void MainWindowHost::LogEvent(const std::string& text) {
+  if (!logger_->LogEvent(text))
+    ShowError("Cannot write to the log file \"" + logger_->FileName() + "\"");
+}
+
+bool MainWindowHost::LoggingIdle() { return !logger_->Active(); }
+
+void MainWindowHost::UncheckLogging() { window_.Form().SetChecked("cbLogingData", false); }
+
+void MainWindowHost::StartLoggingTimer() { logger_->StartTimer(); }
+
+void MainWindowHost::DecodeLogRecord(const std::uint8_t* frame, int limit) {
+  logger_->DecodeLogRecord(frame, limit);
+}
+
 bool MainWindowHost::MayClose() { return engine_->ConfirmClose(); }
 
 void MainWindowHost::DeviceChanged() {
@@ -344,6 +367,9 @@ void MainWindowHost::WireActions() {
   on("caWriteUserMenu", [&e] { e.WriteUserMenu(); });
   on("caTestModeWithoutChanging", [&e] { e.TestModeOnOff(); });
   on("caPortas", [this] { ProgramSettings(); });
+  on("caLogWindow", [this] { TfmLogWindow::Toggle(&window_); });
+  BindDataLogging(*logger_, window_.Form(), &window_, window_.Status(),
+                  [this]() -> Dialogs& { return GetDialogs(); });
   on("caLoadConfiguration", [this] {
     ParameterContext ctx = Context();
     LoadConfigurationAction(ctx);

@@ -17,6 +17,10 @@
 
 class QSocketNotifier;
 
+namespace nord5 {
+class TDataLogger;
+}
+
 namespace nord5::ui {
 
 class TfmTermuloConfig;
@@ -64,6 +68,14 @@ class MainWindowHost final : public QObject, public EngineHost {
   void RebuildUserMenuMask() override;
   bool PrepareImageForWrite() override;
   void ExchangeStopped() override;
+  // Communication log and periodic data logging.
+  void TraceText(const std::string& text) override;
+  void LogEvent(const std::string& text) override;
+  bool LoggingIdle() override;
+  void UncheckLogging() override;
+  void StartLoggingTimer() override;
+  void DecodeLogRecord(const std::uint8_t* frame, int limit) override;
+  TDataLogger& Logger() { return *logger_; }
 
  private:
   void WireActions();
@@ -80,6 +92,7 @@ class MainWindowHost final : public QObject, public EngineHost {
   Dialogs* dialogs_override_ = nullptr;
   std::unique_ptr<TCommPort> port_;
   std::unique_ptr<TProtocolEngine> engine_;
+  std::unique_ptr<TDataLogger> logger_;
   std::unique_ptr<TUSBNotifier> watcher_;
   std::unique_ptr<ArchiveTab> archive_;
   QPointer<QSocketNotifier> line_notifier_;
