@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -147,6 +148,7 @@ ChartPanel::ChartPanel(QWidget* parent) : QWidget(parent) {
 ChartPanel::~ChartPanel() = default;
 
 void ChartPanel::Reset(const std::vector<std::string>& header) {
+  if (separator_source_) separator_ = separator_source_();
   model_ = ChartSeriesModel(separator_, CurrentDateTimeFormats());
   model_.Reset(header);
   view_->ClearZoom();
@@ -476,9 +478,7 @@ void ChartPanel::Follow(QTableWidget* grid) {
   connect(m, &QAbstractItemModel::columnsRemoved, this, later);
   connect(m, &QAbstractItemModel::dataChanged, this, later);
   connect(m, &QAbstractItemModel::modelReset, this, later);
-  model_ = ChartSeriesModel(separator_, CurrentDateTimeFormats());
-  model_.Reset(grid->rowCount() > 0 ? RowTexts(grid, 0) : std::vector<std::string>{});
-  RebuildChart();
+  Reset(grid->rowCount() > 0 ? RowTexts(grid, 0) : std::vector<std::string>{});
   SyncWithGrid();
 }
 
@@ -556,6 +556,20 @@ void ChartPanel::OnSavePicture() {
       !dialogs_->AskYesNo("File name exists.\r\"" + chosen->Path + "\"\r rewrite?"))
     return;
   if (!SavePicture(path)) dialogs_->Error("Can't write the picture \"" + chosen->Path + "\"");
+}
+
+QTabWidget* GridWithChart(QTableWidget* grid, std::function<char()> separator) {
+  auto* tabs = new QTabWidget(grid->parentWidget());
+  tabs->setObjectName(grid->objectName() + "Views");
+  tabs->setTabPosition(QTabWidget::South);
+  tabs->setDocumentMode(true);
+  tabs->addTab(grid, "Table");
+  auto* chart = new ChartPanel(tabs);
+  chart->setObjectName(grid->objectName() + "Chart");
+  chart->SetDecimalSeparatorSource(std::move(separator));
+  chart->Follow(grid);
+  tabs->addTab(chart, "Chart");
+  return tabs;
 }
 
 }  // namespace nord5::ui

@@ -8,6 +8,7 @@
 #include <QPointF>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,6 +23,7 @@ class QLineSeries;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
+class QTabWidget;
 class QTableWidget;
 class QTimer;
 class QValueAxis;
@@ -60,6 +62,9 @@ class ChartPanel : public QWidget {
   void SetDialogs(Dialogs* dialogs) { dialogs_ = dialogs; }
   // The separator the grid's numbers were written with; takes effect with the next Reset.
   void SetDecimalSeparator(char separator) { separator_ = separator; }
+  // Asked for the separator at every Reset instead (a grid written with the system's separator,
+  // which the program learns after the window is built).
+  void SetDecimalSeparatorSource(std::function<char()> source) { separator_source_ = std::move(source); }
 
   // Feeding by hand: a new header (drops the rows), a header with more columns at the right,
   // one data row. Points reach the chart in batches (see Flush).
@@ -130,6 +135,7 @@ class ChartPanel : public QWidget {
 
   ChartSeriesModel model_;
   char separator_ = '.';
+  std::function<char()> separator_source_;
   QChart* chart_ = nullptr;
   ChartZoomView* view_ = nullptr;
   QListWidget* list_ = nullptr;
@@ -150,5 +156,11 @@ class ChartPanel : public QWidget {
   double offset_ms_ = 0;
   bool have_offset_ = false;
 };
+
+// Puts `grid` on a "Table" tab and a chart that follows it on a "Chart" tab beside it, and gives
+// the tab widget to lay out where the grid was to go. `separator` tells the separator the grid's
+// numbers are written with. The tab widget is named after the grid ("sgArchiveViews"), the
+// chart panel as well ("sgArchiveChart").
+QTabWidget* GridWithChart(QTableWidget* grid, std::function<char()> separator);
 
 }  // namespace nord5::ui

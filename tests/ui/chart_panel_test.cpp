@@ -9,12 +9,24 @@
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
+#include <QTreeWidget>
 #include <QTemporaryDir>
 #include <QValueAxis>
 #include <QtTest>
 
 #include "mbus/dates.h"
+#include "mbus/records.h"
+#include "foundation/clock.h"
+#include "foundation/form_view.h"
+#include "mbus/decoder.h"
+#include "sim/sim_serial_line.h"
+#include "sim/virtual_meter.h"
+#include "transport/usb_notifier.h"
+#include "ui/archive_window.h"
+#include "ui/main_window.h"
+#include "ui/window_host.h"
 #include "ui_test_env.h"
 
 using nord5::ui::ChartPanel;
@@ -31,6 +43,8 @@ class ChartPanelTest : public QObject {
   void ZoomHoldsStillUntilDoubleClick();
   void SavePictureWritesPng();
   void LongLineIsDrawnAsBoundedPicture();
+  void ArchiveWindowChartFollowsLogging();
+  void ArchiveTabChartsHourlyRecords();
 
  private:
   // A grid like the "Archive" tab's on a system with ',' separator: header in row 0.
@@ -267,6 +281,94 @@ void ChartPanelTest::LongLineIsDrawnAsBoundedPicture() {
   QVERIFY(panel.YAxes().front()->max() > 9.5);
   auto* x = qobject_cast<QValueAxis*>(panel.XAxis());
   QVERIFY(x && x->max() >= 20000);
+}
+
+// The archive window puts a chart beside each grid; it follows the readings as logging adds them
+// and leaves the grid as the window wrote it.
+void ChartPanelTest::ArchiveWindowChartFollowsLogging() {
+  UiTestEnv env;
+  env.Reset();
+  nord5::ui::TfmArchiveWindow w;
+  auto reading = [](int i) {
+    nord5::TFullRecord dr;
+    const std::pair<const char*, const char*> names[] = {
+        {"DeviceID", ""}, {"Timestamp", ""}, {"Flow", "m^3/h"}, {"Flow temperature", "°C"}};
+    for (const auto& [name, units] : names) {
+      nord5::TTableRecord& r = dr.Rec[static_cast<std::size_t>(dr.Count)];
+      r.Index = ++dr.Count;
+      r.Name = name;
+      r.Units = units;
+    }
+    dr.Rec[0].Value = std::int64_t{12345678};
+    dr.Rec[1].Value = nord5::DateTime{2026, 12, 11, 9, 0, i, 0};
+    dr.Rec[2].Value = 0.5 + i / 4.0;
+    dr.Rec[3].Value = 60.0 + i;
+    return dr;
+  };
+  QVERIFY(w.FillArray(reading(1)));
+  auto* chart = w.findChild<ChartPanel*>("grArray0Chart");
+  QVERIFY(chart != nullptr);
+  chart->SyncWithGrid();
+  chart->Flush();
+  QVERIFY(chart->SetColumnChecked(3, true));
+  QVERIFY(qobject_cast<QDateTimeAxis*>(chart->XAxis()) != nullptr);
+  for (int i = 2; i <= 5; ++i) QVERIFY(w.FillArray(reading(i)));
+  QTRY_COMPARE(chart->ChartedPoints(3), std::size_t{5});
+  QCOMPARE(w.Grid()->rowCount(), 6);
+  QCOMPARE(w.Grid()->item(5, 3)->text(), QString("1.75"));
+}
+
+// The "Archive" tab on a virtual meter: hourly records with their timestamps, the average flow
+// and the two average temperatures on the chart beside the grid. With NORD5_CHART_PICTURE set,
+// reads 48 records and saves the main window with the chart shown there (the README's picture).
+void ChartPanelTest::ArchiveTabChartsHourlyRecords() {
+  UiTestEnv env;
+  env.Reset();
+  const QByteArray picture = qgetenv("NORD5_CHART_PICTURE");
+  const int records = picture.isEmpty() ? 6 : 48;
+  nord5::sim::VirtualMeter meter{{}, nord5::SystemClock::Instance()};
+  nord5::ui::TfmTermuloConfig window;
+  nord5::ScriptedDialogs dialogs;
+  nord5::ui::MainWindowHost host{
+      window,
+      [&meter](const std::string&) -> std::unique_ptr<nord5::SerialLine> {
+        return std::make_unique<nord5::sim::SimSerialLine>(meter, nord5::SystemClock::Instance());
+      },
+      std::make_unique<nord5::TUSBNotifier>(std::unique_ptr<nord5::DeviceMonitor>{})};
+  host.SetDialogs(&dialogs);
+  host.Port().SetPort("Virtual meter");
+  auto* list = window.findChild<QTreeWidget*>("lvParamList");
+  for (int row : {0, 11, 12, 13}) list->topLevelItem(row)->setCheckState(0, Qt::Checked);
+  nord5::FormView& form = window.Form();
+  form.SetItemIndex("cbReadData", 1);  // "Hours statistic data"
+  form.SetText("edRecordCount", std::to_string(records));
+  form.FireHandler("btReadData");
+  QVERIFY(QTest::qWaitFor([&] { return !host.Engine().Running(); }, 120000));
+  QVERIFY(dialogs.shown.empty());
+
+  auto* chart = window.findChild<ChartPanel*>("sgArchiveChart");
+  QVERIFY(chart != nullptr);
+  chart->SyncWithGrid();
+  chart->Flush();
+  QVERIFY(qobject_cast<QDateTimeAxis*>(chart->XAxis()) != nullptr);
+  QCOMPARE(chart->ColumnList()->count(), 3);
+  for (int c : {2, 3, 4}) {
+    QVERIFY(chart->SetColumnChecked(c, true));
+    QCOMPARE(chart->ChartedPoints(c), std::size_t(records));
+  }
+  QCOMPARE(chart->YAxes().size(), 2);
+  QCOMPARE(window.findChild<QTableWidget*>("sgArchive")->rowCount(), records + 1);
+  if (!picture.isEmpty()) {
+    window.findChild<QTabWidget*>("sgArchiveViews")->setCurrentWidget(chart);
+    for (auto* tabs : window.findChildren<QTabWidget*>())
+      if (tabs->indexOf(window.findChild<QWidget*>("tbArchive")) >= 0)
+        tabs->setCurrentWidget(window.findChild<QWidget*>("tbArchive"));
+    window.resize(1150, 640);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(300);
+    QVERIFY(window.grab().save(QString::fromLocal8Bit(picture), "PNG"));
+  }
 }
 
 NORD5_UI_TEST(ChartPanelTest);
