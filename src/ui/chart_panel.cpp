@@ -98,7 +98,7 @@ ChartPanel::ChartPanel(QWidget* parent) : QWidget(parent) {
   view_->setObjectName("chChart");
   list_ = new QListWidget(this);
   list_->setObjectName("lvChartColumns");
-  list_->setFixedWidth(220);
+  list_->setFixedWidth(180);
   save_ = new QPushButton("Save picture", this);
   save_->setObjectName("btSavePicture");
 
@@ -142,6 +142,11 @@ ChartPanel::ChartPanel(QWidget* parent) : QWidget(parent) {
     UpdateRanges();
   });
   save_->setEnabled(false);
+  // As many x labels as fit: a narrow chart would hide labels that overlap.
+  connect(chart_, &QChart::plotAreaChanged, this, [this](const QRectF& area) {
+    if (auto* t = qobject_cast<QDateTimeAxis*>(x_axis_))
+      t->setTickCount(std::clamp(static_cast<int>(area.width() / 110) + 1, 2, 8));
+  });
   RebuildChart();
 }
 
@@ -196,6 +201,7 @@ void ChartPanel::RebuildChart() {
     auto* axis = new QDateTimeAxis;
     axis->setFormat("dd.MM HH:mm");
     axis->setTitleText("Timestamp");
+    axis->setTickCount(std::clamp(static_cast<int>(chart_->plotArea().width() / 110) + 1, 2, 8));
     x_axis_ = axis;
   } else {
     auto* axis = new QValueAxis;
