@@ -183,4 +183,13 @@ int CliSession::Run(const std::function<void(TProtocolEngine&)>& start) {
   return ExitStatusOf(host.dialogs.shown);
 }
 
+int ReadBackStatus(CliSession& session, const char* done) {
+  if (session.Engine().State().NoConfiguration) return kExitOk;
+  std::fprintf(stderr,
+               "nord5-cli: %s, but the meter sent no configuration: it answered the data request "
+               "without data (E5h only)\n",
+               done);
+  return kExitNoAnswer;
+}
+
 }  // namespace nord5::cli

@@ -94,6 +94,14 @@ class CliHost final : public EngineHost {
 // answer", 4 input refused, 5 a mode check question answered No, otherwise 0.
 int ExitStatusOf(const std::vector<std::string>& shown);
 
+// For an operation that ends with a read of the whole configuration (read-config, and the
+// read-back of write-config and set-time), once the exchange has ended without a message: 0 when
+// the configuration came back, otherwise status 3 after saying on stderr what happened before
+// (`done`, e.g. "the configuration was written") and why nothing came back. A meter that answers
+// the data request with E5h only ends the exchange that way.
+class CliSession;
+int ReadBackStatus(CliSession& session, const char* done);
+
 // Runs one operation to its end: opens nothing itself; `start` begins the operation on the engine,
 // and the loop runs until the port is closed again.
 class CliSession {

@@ -1,8 +1,7 @@
 // nord5-cli read-config and write-config: the whole configuration of the meter to and from a
 // configuration file (748 bytes: image bytes 0 to 745 and their CRC-16/MODBUS, low byte first).
+#include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -26,7 +25,7 @@ int ReadConfig(const std::vector<std::string>& args) {
   CliSession session(common);
   const int status = session.Run([](TProtocolEngine& e) { e.ReadConfiguration(); });
   if (status != kExitOk) return status;
-  if (!session.Engine().State().NoConfiguration) return kExitNoAnswer;
+  if (const int read = ReadBackStatus(session, "the exchange ended"); read != kExitOk) return read;
   MeterImage image = CurrentImage();
   const std::uint16_t crc = ImageCrc(image);
   image.bytes[kImageCrcOffset] = static_cast<std::uint8_t>(crc & 0xFF);
@@ -40,21 +39,14 @@ int ReadConfig(const std::vector<std::string>& args) {
 
 // The file as a meter image; "Wrong file length" or "Bad file CRC" otherwise.
 bool LoadImage(const std::string& path, MeterImage& image, Dialogs& dialogs) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::uint8_t> bytes;
-  if (in) {
-    // One byte more than an image: enough to tell a longer file.
-    bytes.resize(kImageSize + 1);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-  }
-  if (bytes.size() != kImageSize) {
+  // Never opens a FIFO, a device or a folder, and reads no more than an image and one byte.
+  const auto bytes = ReadRegularFile(path, kImageSize);
+  if (!bytes || bytes->size() != kImageSize) {
     dialogs.Error("Wrong file length");
     return false;
   }
-  std::copy(bytes.begin(), bytes.end(), image.bytes.begin());
-  const std::uint16_t stored =
-      static_cast<std::uint16_t>(bytes[kImageCrcOffset] | bytes[kImageCrcOffset + 1] << 8);
+  std::copy(bytes->begin(), bytes->end(), image.bytes.begin());
+  const std::uint16_t stored = image.Get<std::uint16_t>(kImageCrcOffset);
   if (ImageCrc(image) != stored) {
     dialogs.Error("Bad file CRC");
     return false;
@@ -83,7 +75,7 @@ int WriteConfig(const std::vector<std::string>& args) {
   const int status = session.Run([](TProtocolEngine& e) { e.WriteConfigurationWithModeCheck(); });
   if (status != kExitOk) return status;
   // The write ends with the read-back of the whole configuration.
-  return session.Engine().State().NoConfiguration ? kExitOk : kExitNoAnswer;
+  return ReadBackStatus(session, "the configuration was written");
 }
 
 }  // namespace

@@ -31,7 +31,8 @@ int TestMode(const std::vector<std::string>& args) {
   return status;
 }
 
-// ADDR [VALUE] [--bytes N] [--hex]: the "Memory menagment" boxes.
+// ADDR [VALUE] [--bytes N] [--hex]: the "Memory menagment" boxes. --hex reads both numbers as
+// hexadecimal; a number written 0x... is hexadecimal on its own.
 bool MemoryInputs(Options& opts, CommonOptions& common, bool write, EngineInputs& in) {
   std::string bytes = "1";
   opts.Value("bytes", bytes);
@@ -40,10 +41,15 @@ bool MemoryInputs(Options& opts, CommonOptions& common, bool write, EngineInputs
                             : "read-memory ADDR [--bytes N] [--hex]";
   if (!ParseCommandLine(opts, common, write ? 2 : 1, usage)) return false;
   const auto n = ParseDec32(bytes);
-  in.MemAddrText = opts.Positional()[0];
-  in.MemValueText = write ? opts.Positional()[1] : "";
-  in.MemAddrHex = hex;
+  // Each number may also be written with the usual 0x prefix: that one is hexadecimal.
+  auto number = [hex](const std::string& text, std::string& out, bool& is_hex) {
+    const bool prefixed = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    out = prefixed ? text.substr(2) : text;
+    is_hex = hex || prefixed;
+  };
+  number(opts.Positional()[0], in.MemAddrText, in.MemAddrHex);
   in.MemDataHex = hex;
+  if (write) number(opts.Positional()[1], in.MemValueText, in.MemDataHex);
   // A count outside 1 to 4 is refused by the operation with "Check parameters".
   in.MemBytes = n && *n <= 4 ? static_cast<int>(*n) : 0;
   return true;
@@ -82,7 +88,8 @@ NORD5_CLI_COMMAND("credits", "[COMMON]  read the optical and M-Bus credit counte
                   nord5::cli::Credits);
 NORD5_CLI_COMMAND("test-mode", "[COMMON]  switch the test mode without changes",
                   nord5::cli::TestMode);
-NORD5_CLI_COMMAND("read-memory", "ADDR [--bytes N] [--hex] [COMMON]  read 1 to 4 bytes of memory",
+NORD5_CLI_COMMAND("read-memory",
+                  "ADDR [--bytes N] [--hex] [COMMON]  read 1 to 4 bytes of memory (0x... is hex)",
                   nord5::cli::ReadMemory);
 NORD5_CLI_COMMAND("write-memory",
                   "ADDR VALUE [--bytes N] [--hex] [COMMON]  write 1 to 4 bytes of memory",

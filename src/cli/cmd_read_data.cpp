@@ -55,7 +55,8 @@ bool ParseRows(const std::string& list, std::vector<int>& rows) {
   std::size_t start = 0;
   while (start <= list.size()) {
     const std::size_t comma = list.find(',', start);
-    const std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    const std::string item =
+        list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     const auto n = ParseDec32(item);
     if (!n || *n >= kArchiveQuantityCount) return false;
     rows.push_back(static_cast<int>(*n));
@@ -81,7 +82,8 @@ int ReadData(const std::vector<std::string>& args) {
   for (int i = 0; i < static_cast<int>(std::size(kKindOptions)); ++i)
     if (kind_text == kKindOptions[i]) kind = i;
   if (kind < 0) {
-    std::fprintf(stderr, "nord5-cli: --kind takes current, hours, days, months, setday or sensors\n");
+    std::fprintf(stderr,
+                 "nord5-cli: --kind takes current, hours, days, months, setday or sensors\n");
     return kExitUsage;
   }
   const auto wanted = ParseDec32(records);
@@ -91,7 +93,8 @@ int ReadData(const std::vector<std::string>& args) {
   }
   std::vector<int> rows;
   if (has_quantities && !ParseRows(quantities, rows)) {
-    std::fprintf(stderr, "nord5-cli: --quantities takes row numbers 0 to 39, separated by commas\n");
+    std::fprintf(stderr,
+                 "nord5-cli: --quantities takes row numbers 0 to 39, separated by commas\n");
     return kExitUsage;
   }
   if ((has_csv && csv.empty()) || (has_report && report.empty())) {
@@ -146,7 +149,8 @@ int ReadData(const std::vector<std::string>& args) {
 
 }  // namespace
 
-NORD5_CLI_COMMAND("read-data", "[--kind K] [--records N] [--quantities LIST] [--json] [--csv FILE] "
+NORD5_CLI_COMMAND("read-data",
+                  "[--kind K] [--records N] [--quantities LIST] [--json] [--csv FILE] "
                   "[--report FILE] [COMMON]  read archive records into a grid",
                   ReadData);
 

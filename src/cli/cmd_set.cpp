@@ -61,7 +61,7 @@ int SetTime(const std::vector<std::string>& args) {
   // The time is followed by a read of the whole configuration.
   const int status = session.Run([](TProtocolEngine& e) { e.SetTime(); });
   if (status != kExitOk) return status;
-  return session.Engine().State().NoConfiguration ? kExitOk : kExitNoAnswer;
+  return ReadBackStatus(session, "the time was set");
 }
 
 int SetPulse(const std::vector<std::string>& args) {

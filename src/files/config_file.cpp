@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <fstream>
+#include <cstring>
 
 #include "foundation/atomic_file.h"
 #include "foundation/settings.h"
@@ -46,19 +46,14 @@ bool FileExists(const std::string& path) {
 
 bool LoadConfigurationFile(ParameterContext& ctx, const std::string& path, MeterImage& target) {
   MeterImage buffer;
-  std::ifstream in(path, std::ios::binary);
-  std::size_t got = 0;
-  if (in) {
-    // One byte more than an image tells a longer file from an exact one.
-    char probe[kImageSize + 1];
-    in.read(probe, sizeof probe);
-    got = static_cast<std::size_t>(in.gcount());
-    if (got == kImageSize) std::memcpy(buffer.bytes.data(), probe, kImageSize);
-  }
-  if (got != kImageSize) {
+  // A folder, a FIFO or a device is refused like a file of the wrong length, without being
+  // opened, and no more than an image and one byte are read.
+  const auto bytes = ReadRegularFile(path, kImageSize);
+  if (!bytes || bytes->size() != kImageSize) {
     ctx.dialogs.Error(texts::kWrongFileLength);
     return false;
   }
+  std::memcpy(buffer.bytes.data(), bytes->data(), kImageSize);
   if (ImageCrc(buffer) != buffer.Get<std::uint16_t>(kImageCrcOffset)) {
     ctx.dialogs.Error(texts::kBadFileCrc);
     return false;

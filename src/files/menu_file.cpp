@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <string_view>
 
 #include "foundation/atomic_file.h"
 #include "foundation/number_format.h"
@@ -52,11 +53,46 @@ const char* Lookup(const CSimpleIniA& ini, const std::string& key) {
   return nullptr;
 }
 
+// A menu file holds about eighty short lines; anything much larger is no menu file.
+constexpr std::size_t kMaxMenuFileBytes = 1u << 20;
+
+// The text as the INI reader can take it without losing or gluing lines: it stops at a NUL byte,
+// and it reads a section line without its "]" together with the next line as one section name,
+// which every store would write back longer. NUL bytes are left out and such lines dropped; the
+// other lines stay.
+std::string Readable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t start = 0;
+  while (start < text.size()) {
+    // A line ends with "\r\n", "\n" or a lone "\r", as the reader sees it.
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    std::size_t next = end;
+    if (next < text.size()) next += text.substr(next, 2) == "\r\n" ? 2 : 1;
+    std::string line;
+    for (char c : text.substr(start, end - start))
+      if (c != '\0') line += c;
+    const std::size_t first = line.find_first_not_of(" \t");
+    const bool cut_section = first != std::string::npos && line[first] == '[' &&
+                             line.find(']', first) == std::string::npos;
+    if (!cut_section) {
+      out += line;
+      out.append(text.substr(end, next - end));
+    }
+    start = next;
+  }
+  return out;
+}
+
+// The file as an INI document; a missing or unreadable file, or one that is no regular file (a
+// FIFO or a device would block, a folder cannot be read), reads as an empty document.
 void LoadDocument(CSimpleIniA& ini, const std::string& path) {
   ini.SetUnicode(false);
   ini.SetMultiKey(false);
   ini.SetSpaces(false);
-  if (ini.LoadFile(path.c_str()) < 0) ini.Reset();
+  const auto text = ReadRegularFile(path, kMaxMenuFileBytes);
+  if (!text || ini.LoadData(Readable(*text)) < 0) ini.Reset();
 }
 
 bool FileExists(const std::string& path) {

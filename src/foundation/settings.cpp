@@ -1,12 +1,5 @@
 #include "foundation/settings.h"
 
-// The char interface of SimpleIni stores UTF-8 bytes as they are; its generic converter would
-// need ConvertUTF.h, which the Debian package does not ship. Text is validated here instead.
-// The Debian header keeps the template bodies behind SI_IMPLEMENTATION; compiling them here
-// spares the link against libsimpleini (whose pkg-config file drags in ICU).
-#define SI_NO_CONVERSION
-#define SI_IMPLEMENTATION
-#include <SimpleIni.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -22,6 +15,7 @@
 #include "foundation/atomic_file.h"
 #include "foundation/form_view.h"
 #include "foundation/number_format.h"
+#include "foundation/settings_ini.h"
 
 namespace nord5 {
 
@@ -141,28 +135,18 @@ std::optional<bool> BoolFromText(std::string_view text) {
   return std::nullopt;
 }
 
-// The file as it is now: its text (empty when it does not exist yet). Nothing when it exists
-// but cannot be read; then it must not be rewritten either.
+// A settings file larger than this is no settings file (the program's own stays below a few
+// kilobytes); it is neither read nor rewritten.
+constexpr std::size_t kMaxSettingsFileBytes = 16u << 20;
+
+// The file as it is now: its text (empty when it does not exist yet). Nothing when it exists but
+// cannot be read, or is no regular file (a FIFO or a device would block the program, a folder
+// cannot be replaced); then it must not be rewritten either.
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return std::string();
-    return std::nullopt;
-  }
-  std::string data;
-  char buf[8192];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    data.append(buf, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return data;
+  FileReadError error = FileReadError::None;
+  auto text = ReadRegularFile(path, kMaxSettingsFileBytes, &error);
+  if (!text && error == FileReadError::Missing) return std::string();
+  return text;
 }
 
 std::string HomeFolder() {
@@ -189,20 +173,14 @@ SettingsResult Access(SettingsMode mode, const std::string& section, const std::
 
   const std::optional<std::string> content = ReadWholeFile(path);
   if (!content) return failed;
-  CSimpleIniA ini;
-  ini.SetUnicode(true);
-  ini.SetMultiKey(false);
-  ini.SetMultiLine(false);
-  ini.SetSpaces(false);
-  if (ini.LoadData(*content) < 0) return failed;
-
+  // Line by line, so that a write changes the one line of its key and nothing else: a damaged
+  // line, a comment or a line this program does not understand stays as it is.
+  IniText ini(*content);
   if (mode == SettingsMode::Read) {
-    if (const char* stored = ini.GetValue(section.c_str(), key.c_str(), nullptr))
-      return SettingsResult(ValidUtf8(stored));
+    if (const auto stored = ini.Get(section, key)) return SettingsResult(ValidUtf8(*stored));
   }
-  if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) return failed;
-  std::string text;
-  if (ini.Save(text, false) < 0) return failed;
+  ini.Set(section, key, value);
+  const std::string text = ini.Text();
   if (!WriteFileAtomically(path, text.data(), text.size(), WriteHook())) return failed;
   return SettingsResult(value);
 }

@@ -7,7 +7,6 @@
 
 namespace nord5 {
 
-
 ArchiveGrid::ArchiveGrid(TextWidth text_width, int default_col_width)
     : text_width_(std::move(text_width)), default_width_(default_col_width) {
   widths_ = {default_width_};
@@ -115,11 +114,21 @@ std::string JsonString(std::string_view raw) {
   for (const char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char buf[8];
@@ -139,8 +148,8 @@ std::string ArchiveGrid::ToJson(std::string_view kind) const {
     for (std::size_t i = 0; i < cells.size(); ++i) out += (i ? ", " : "") + JsonString(cells[i]);
     return out + "]";
   };
-  std::string out = "{\"kind\": " + JsonString(kind) + ", \"columns\": " + list(rows_[0]) +
-                    ", \"rows\": [";
+  std::string out =
+      "{\"kind\": " + JsonString(kind) + ", \"columns\": " + list(rows_[0]) + ", \"rows\": [";
   for (std::size_t r = 1; r < rows_.size(); ++r) out += (r > 1 ? ", " : "") + list(rows_[r]);
   return out + "]}";
 }

@@ -21,8 +21,8 @@ Rows BuildRows() {
     row.Count = q.Count;
     for (std::size_t k = 0; k < q.Count && k < q.Data.size(); ++k) {
       const ArchiveSelector& s = q.Data[k];
-      r.selectors.push_back(TDataSelector{s.Storage, s.Tariff, s.Subunit, s.DataCode,
-                                          {s.Vif.begin(), s.Vif.begin() + s.VifCount}});
+      r.selectors.push_back(TDataSelector{
+          s.Storage, s.Tariff, s.Subunit, s.DataCode, {s.Vif.begin(), s.Vif.begin() + s.VifCount}});
       row.Data[k] = &r.selectors.back();
     }
     r.rows.push_back(std::move(row));
@@ -41,7 +41,8 @@ std::vector<const tMTR7ExtParams*> SelectedArchiveQuantities(std::span<const int
   const std::vector<tMTR7ExtParams>& all = ArchiveQuantityRows();
   std::vector<const tMTR7ExtParams*> out;
   for (int i = 0; i < static_cast<int>(all.size()); ++i)
-    if (std::find(rows.begin(), rows.end(), i) != rows.end()) out.push_back(&all[static_cast<std::size_t>(i)]);
+    if (std::find(rows.begin(), rows.end(), i) != rows.end())
+      out.push_back(&all[static_cast<std::size_t>(i)]);
   return out;
 }
 

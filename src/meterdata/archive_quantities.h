@@ -34,7 +34,9 @@ struct ArchiveQuantity {
 };
 
 namespace archive_detail {
-constexpr ArchiveSelector Any(std::uint8_t code, std::uint8_t v0) { return {-1, -1, -1, code, {v0}, 1}; }
+constexpr ArchiveSelector Any(std::uint8_t code, std::uint8_t v0) {
+  return {-1, -1, -1, code, {v0}, 1};
+}
 constexpr ArchiveSelector Any(std::uint8_t code, std::uint8_t v0, std::uint8_t v1) {
   return {-1, -1, -1, code, {v0, v1}, 2};
 }
@@ -54,7 +56,8 @@ inline constexpr std::array<ArchiveQuantity, kArchiveQuantityCount> kArchiveQuan
       One("Error free time", Any(0x08, 0x24)),
       One("Error code", Any(0x38, 0xFD, 0x17)),
       One("Error date", Any(0x38, 0x6D)),
-      {"Heating registers", 4,
+      {"Heating registers",
+       4,
        {ArchiveSelector{-1, 0, 0, 0x08, {0xFE, 0x3B}, 2},
         ArchiveSelector{-1, 0, 0, 0x08, {0xFE, 0xFE, 0x3B}, 3},
         ArchiveSelector{-1, 0, 0, 0x08, {0xFE, 0x3C}, 2},
@@ -100,8 +103,8 @@ inline constexpr std::array<ArchiveQuantity, kArchiveQuantityCount> kArchiveQuan
 // The kinds of data of `cbReadData`, by index; the engine turns the index into the subcode of
 // the application reset.
 inline constexpr std::array<std::string_view, 6> kArchiveKindNames = {
-    "Current data", "Hours statistic data", "Days statistic data",
-    "Month  statistic data", "Set day data", "Sensors"};
+    "Current data",          "Hours statistic data", "Days statistic data",
+    "Month  statistic data", "Set day data",         "Sensors"};
 
 // The table as the engine's rows (`ExtCommands` points into them), built once, in table order.
 const std::vector<tMTR7ExtParams>& ArchiveQuantityRows();

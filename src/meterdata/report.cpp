@@ -151,8 +151,9 @@ bool LaunchWithHandler(const std::vector<std::string>& mime_types, const std::st
   const std::string desktop = FindMimeHandler(mime_types);
   if (desktop.empty()) return false;
   // The program is started in the background and keeps running after we return.
-  return RunShell("command -v gio >/dev/null 2>&1 || exit 1; gio launch \"$0\" \"$1\" >/dev/null 2>&1 &",
-                  {desktop, path});
+  return RunShell(
+      "command -v gio >/dev/null 2>&1 || exit 1; gio launch \"$0\" \"$1\" >/dev/null 2>&1 &",
+      {desktop, path});
 }
 
 }  // namespace
@@ -188,11 +189,21 @@ std::string EscapeHtml(std::string_view text) {
   out.reserve(text.size());
   for (const char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out.push_back(c); break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out.push_back(c);
+        break;
     }
   }
   return out;
@@ -211,7 +222,8 @@ std::string ExpandTable(const ReportGrid& grid, const ReportSections& sections) 
   for (const std::vector<std::string>& row : grid.Rows) {
     std::string cells;
     for (std::size_t c = 0; c < grid.Header.size(); ++c)
-      cells += ReplaceTag(sections.DataCell.Body, "DATA", EscapeHtml(c < row.size() ? row[c] : kEmpty));
+      cells +=
+          ReplaceTag(sections.DataCell.Body, "DATA", EscapeHtml(c < row.size() ? row[c] : kEmpty));
     rows += ReplaceAll(sections.DataRow.Body, sections.DataCell.Block, cells);
   }
   return ReplaceAll(table, sections.DataRow.Block, rows);
@@ -243,9 +255,12 @@ std::string EncodeUtf16LeWithBom(std::string_view utf8) {
     } else {
       std::size_t need = 0;
       std::uint32_t v = 0;
-      if (b0 >= 0xC2 && b0 <= 0xDF) need = 1, v = b0 & 0x1F;
-      else if (b0 >= 0xE0 && b0 <= 0xEF) need = 2, v = b0 & 0x0F;
-      else if (b0 >= 0xF0 && b0 <= 0xF4) need = 3, v = b0 & 0x07;
+      if (b0 >= 0xC2 && b0 <= 0xDF)
+        need = 1, v = b0 & 0x1F;
+      else if (b0 >= 0xE0 && b0 <= 0xEF)
+        need = 2, v = b0 & 0x0F;
+      else if (b0 >= 0xF0 && b0 <= 0xF4)
+        need = 3, v = b0 & 0x07;
       bool ok = need > 0;
       for (std::size_t k = 1; ok && k <= need; ++k) {
         const auto b = i + k < utf8.size() ? static_cast<unsigned char>(utf8[i + k]) : 0;
@@ -279,12 +294,15 @@ std::string FindMimeHandler(const std::vector<std::string>& mime_types) {
   const std::string home = Home();
   const char* config_home = std::getenv("XDG_CONFIG_HOME");
   const char* data_home = std::getenv("XDG_DATA_HOME");
-  std::vector<std::string> config_dirs = {config_home && *config_home ? config_home : home + "/.config"};
+  std::vector<std::string> config_dirs = {config_home && *config_home ? config_home
+                                                                      : home + "/.config"};
   for (const std::string& d : SplitPaths(std::getenv("XDG_CONFIG_DIRS"), "/etc/xdg"))
     config_dirs.push_back(d);
   std::vector<std::string> app_dirs = {
-      (data_home && *data_home ? std::string(data_home) : home + "/.local/share") + "/applications"};
-  for (const std::string& d : SplitPaths(std::getenv("XDG_DATA_DIRS"), "/usr/local/share:/usr/share"))
+      (data_home && *data_home ? std::string(data_home) : home + "/.local/share") +
+      "/applications"};
+  for (const std::string& d :
+       SplitPaths(std::getenv("XDG_DATA_DIRS"), "/usr/local/share:/usr/share"))
     app_dirs.push_back(d + "/applications");
 
   for (const std::string& mime : mime_types) {
@@ -303,8 +321,8 @@ std::string FindMimeHandler(const std::vector<std::string>& mime_types) {
 }
 
 bool XdgReportOpener::OpenInSpreadsheet(const std::string& path) {
-  return LaunchWithHandler({"application/vnd.ms-excel", "application/vnd.oasis.opendocument.spreadsheet"},
-                           path);
+  return LaunchWithHandler(
+      {"application/vnd.ms-excel", "application/vnd.oasis.opendocument.spreadsheet"}, path);
 }
 
 bool XdgReportOpener::OpenInWordProcessor(const std::string& path) {
@@ -336,8 +354,9 @@ ReportOutcome MakeReport(int kind, const std::string& path, const std::vector<Re
 }
 
 const MonthNames& EnglishMonthNames() {
-  static const MonthNames names = {"January", "February", "March",     "April",   "May",      "June",
-                                   "July",    "August",   "September", "October", "November", "December"};
+  static const MonthNames names = {"January",   "February", "March",    "April",
+                                   "May",       "June",     "July",     "August",
+                                   "September", "October",  "November", "December"};
   return names;
 }
 

@@ -34,7 +34,8 @@ struct ReportGrid {
 // kind decides only which program opens the file.
 enum class ReportKind : int { Spreadsheet = 1, WordProcessor = 2, WebPage = 3 };
 
-// Every "[*name*]" in `text` replaced by `value`. Text without the placeholder comes back unchanged.
+// Every "[*name*]" in `text` replaced by `value`. Text without the placeholder comes back
+// unchanged.
 std::string ReplaceTag(std::string_view text, std::string_view name, std::string_view value);
 
 // A part of the template: the block runs from the first opening marker to the end of the first

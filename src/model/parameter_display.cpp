@@ -62,8 +62,10 @@ bool ShowMeterImage(ParameterContext& ctx, const MeterImage& shown) {
   const unsigned cfg = shown.Cfg<std::uint8_t>(kCfgMeterCfg);
   f.SetChecked("cbSwicthLCD", (cfg & 0x84u) == 0x84u);
   f.SetChecked("cbScrollLCD", (cfg & 0x24u) == 0x24u);
-  // 5.
-  if (ctx.advanced) ShowProductionOptions(f, shown);
+  // 5. The production options are shown whatever the mode: their group is always hidden, and an
+  // advanced save applies them to the image, so they must never hold the values of an earlier
+  // image (or their design-time values) when advanced mode is switched on after the show.
+  ShowProductionOptions(f, shown);
   // 6. The lists are set from the image without recalculating the grid; their handlers are
   // attached again whatever the version, but stay detached when the grid cannot be shown.
   f.DetachHandler("comboBoxQP");
@@ -95,10 +97,7 @@ void ClearParameterDisplay(ParameterContext& ctx) {
   for (const char* grid : {kGridCor, kGridQt, kGridQ})
     for (int row = 1; row < f.RowCount(grid); ++row)
       for (int col = 0; col < f.ColCount(grid); ++col) f.SetCell(grid, col, row, x);
-  {
-    HandlerDetachGuard guard(f, {"edManufacture1"});
-    f.SetText("edManufacture1", "XXX");
-  }
+  ClearManufacturerCode(f);
   for (const char* name :
        {"edManufactureNumber", "edHeatingEnergy", "edCoolingEnergy", "edTariff1", "edTariff2",
         "edVolume", "edPulseInput1", "edPulseInput2", "edDeviceTime", "edWorkingTime",
@@ -129,6 +128,7 @@ void InstallParameterHandlers(const ParameterContext& ctx) {
   InstallFlowHandlers(ctx);
   InstallAdvancedGridHandlers(ctx);
   InstallTestParameterHandlers(ctx.form);
+  InstallManufacturerCodeHandler(ctx.form);
 }
 
 }  // namespace nord5

@@ -19,7 +19,7 @@ bool ShowMeterImage(ParameterContext& ctx, const MeterImage& shown);
 void ClearParameterDisplay(ParameterContext& ctx);
 
 // The production option controls of the (always hidden) auto-configuration group, from `shown`
-// (step 5 of the show procedure, advanced mode only).
+// (step 5 of the show procedure, at every show).
 void ShowProductionOptions(FormView& form, const MeterImage& shown);
 
 // Handlers the window has from its creation: trigger lists, "Calculate" and "Set", the three lists

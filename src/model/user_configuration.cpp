@@ -1,7 +1,9 @@
 #include "model/user_configuration.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "foundation/settings.h"
 #include "foundation/utils.h"
 #include "model/detail.h"
 #include "model/value_codec.h"
@@ -190,6 +192,30 @@ void ShowIdentity(FormView& f, const MeterImage& shown) {
   f.SetText("textActMBusAddr", std::to_string(shown.Cfg<std::uint8_t>(kCfgPrimaryAddress)));
 }
 
+void ShowManufacturerCode(FormView& f, const std::string& code) {
+  {
+    HandlerDetachGuard guard(f, {"edManufacture1"});
+    f.SetText("edManufacture1", code);
+  }
+  f.SetText("edManufacture", code);
+}
+
+void ClearManufacturerCode(FormView& f) {
+  {
+    HandlerDetachGuard guard(f, {"edManufacture1"});
+    f.SetText("edManufacture1", "XXX");
+  }
+  f.SetText("edManufacture", "");
+}
+
+void InstallManufacturerCodeHandler(FormView& form) {
+  FormView* f = &form;
+  form.SetHandler("edManufacture1", [f] {
+    f->SetText("edManufacture", f->Text("edManufacture1"));
+    SettingsValue(SettingsMode::Write, "edManufacture", f->Text("edManufacture"));
+  });
+}
+
 void TriggerChange(FormView& f, const MeterImage& image, int trigger) {
   const char* list = trigger == 1 ? "comboBoxTriger1" : "comboBoxTriger2";
   ShowThreshold(f, image, trigger, f.ItemIndex(list) == kTriggerTimeInterval);
@@ -269,8 +295,16 @@ bool StoreUserConfiguration(ParameterContext& ctx) {
   FormView& f = ctx.form;
   MeterImage& img = ctx.image;
 
-  if (ctx.state.NoConfiguration && (ctx.state.DeviceJumper & kModeManufacturer) != 0)
-    img.SetCfg<std::uint16_t>(kCfgManufacturerCode, EncodeManufacturer(f.Text("edManufacture")));
+  if (ctx.state.NoConfiguration && (ctx.state.DeviceJumper & kModeManufacturer) != 0) {
+    // Only three letters make a code. The code the image already holds keeps its two bytes (bit
+    // 15 is no part of the letters), so an unedited field never changes Cfg 93.
+    const std::string code = f.Text("edManufacture");
+    const bool letters = code.size() == 3 && std::all_of(code.begin(), code.end(), [](char c) {
+                           return c >= 'A' && c <= 'Z';
+                         });
+    if (letters && code != DecodeManufacturer(img.Cfg<std::uint16_t>(kCfgManufacturerCode)))
+      img.SetCfg<std::uint16_t>(kCfgManufacturerCode, EncodeManufacturer(code));
+  }
 
   // Tariff word. A list without a selection keeps its bits as they are in the image.
   const unsigned before = img.Cfg<std::uint16_t>(kCfgTariffConfig);

@@ -66,6 +66,16 @@ void ShowCredits(FormView& form, const MeterImage& shown);
 // Identity fields (step 2).
 void ShowIdentity(FormView& form, const MeterImage& shown);
 
+// The manufacturer code field `edManufacture1` and its hidden companion `edManufacture`, which the
+// store packs into Cfg 93. A shown code goes into both, the visible field with its change handler
+// detached (the code was read, not typed); the placeholder "XXX" of the display reset leaves the
+// companion empty, so that no code is stored until one was shown or typed.
+void ShowManufacturerCode(FormView& form, const std::string& code);
+void ClearManufacturerCode(FormView& form);
+// The change handler of `edManufacture1`: a typed code goes into the companion and into the
+// settings key "edManufacture".
+void InstallManufacturerCodeHandler(FormView& form);
+
 // Attaches the source, VIF and pulse value handlers of both channels (step 12); they act on
 // `ctx.form` and `ctx.image`.
 void AttachPulseChannelHandlers(const ParameterContext& ctx);

@@ -20,6 +20,7 @@
 #include "sim/line_model.h"
 #include "sim/sim_options.h"
 #include "sim/telegram.h"
+#include "sim/virtual_bus.h"
 #include "sim/virtual_meter.h"
 #include "transport/virtual_ports.h"
 
@@ -154,8 +155,8 @@ int Run(const SimProgramOptions& options) {
   std::fflush(stdout);
 
   const SystemClock& clock = SystemClock::Instance();
-  VirtualMeter meter(options.meter, clock);
-  LineModel line(meter, clock);
+  const std::unique_ptr<SimLine> sim_line = MakeSimLine(options.meter, options.meters, clock);
+  SimLine& line = *sim_line;
   if (options.trace) line.SetTrace(Trace);
 
   std::vector<std::uint8_t> unsent;  // answer bytes the pseudo-terminal did not take yet

@@ -26,6 +26,8 @@ std::string SimUsage() {
          "  --id HEX8           identification number (8 hexadecimal digits)\n"
          "  --address N         primary address 0..250\n"
          "  --image FILE        start from a 748-byte configuration file\n"
+         "  --meters ID:ADDRESS[,ID:ADDRESS...]\n"
+         "                      several meters on one line (answers at once collide)\n"
          "  --echo              return every telegram before the answer\n"
          "  --chunks N          deliver every answer in N pieces\n"
          "  --baud-timing       deliver bytes at the pace of 2400 baud 8E1\n"
@@ -90,6 +92,12 @@ bool ParseSimArguments(const std::vector<std::string>& args, SimProgramOptions& 
       unsigned n = 0;
       if (!Number<unsigned>(v, n, 0, 250)) return bad(v);
       o.meter.address = static_cast<std::uint8_t>(n);
+    } else if (a == "--meters") {
+      if (!value(v)) return false;
+      if (!ParseBusMeters(v, o.meters, error)) {
+        error = "--meters: " + error;
+        return false;
+      }
     } else if (a == "--image") {
       if (!value(image_path)) return false;
     } else if (a == "--chunks") {
@@ -108,6 +116,10 @@ bool ParseSimArguments(const std::vector<std::string>& args, SimProgramOptions& 
       error = "unknown option " + a;
       return false;
     }
+  }
+  if (!o.meters.empty() && (o.meter.id || o.meter.address)) {
+    error = "--meters gives every meter its identification and address; leave out --id and --address";
+    return false;
   }
   if (!image_path.empty()) {
     MeterImage image;

@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "sim/virtual_bus.h"
 #include "sim/virtual_meter.h"
 
 namespace nord5::sim {
 
 struct SimProgramOptions {
   MeterOptions meter;
+  std::vector<BusMeter> meters;  // --meters: several meters on one line (empty: one meter)
   std::string link;   // --link PATH: an extra symbolic link to the pseudo-terminal
   bool trace = false;  // --trace: every telegram in and out on stderr
   bool help = false;

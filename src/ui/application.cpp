@@ -7,6 +7,7 @@
 
 #include "foundation/settings.h"
 #include "foundation/utils.h"
+#include "ui/about_window.h"
 #include "ui/main_window.h"
 #include "ui/single_instance.h"
 #include "ui/widgets.h"
@@ -63,6 +64,8 @@ int RunApplication(int argc, char** argv) {
     SettingsValue(SettingsMode::Read, key, "");
 
   QApplication app(argc, argv);
+  // Version information and the update timer, before any window.
+  ProgramUpdates updates;
   QApplication::setApplicationName(kAppName);
   QApplication::setApplicationDisplayName(kProgramTitle);
 
@@ -78,6 +81,7 @@ int RunApplication(int argc, char** argv) {
   TfmTermuloConfig window;
   ScaleFormTo96(&window);
   MainWindowHost host(window);
+  updates.Attach(window);
   QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                    &TfmTermuloConfig::BringToFront);
   // Shown minimised, then restored after the pending events ran, so the window comes up in front.

@@ -75,8 +75,8 @@ ArchiveTab::ArchiveTab(TfmTermuloConfig& window, TProtocolEngine& engine,
       grid_(
           [this](std::string_view text) {
             return view_ ? QFontMetrics(view_->font())
-                               .horizontalAdvance(QString::fromUtf8(text.data(),
-                                                                    static_cast<qsizetype>(text.size())))
+                               .horizontalAdvance(QString::fromUtf8(
+                                   text.data(), static_cast<qsizetype>(text.size())))
                          : 0;
           },
           view_ ? view_->horizontalHeader()->defaultSectionSize() : ArchiveGrid::kDefaultColWidth),
@@ -88,7 +88,8 @@ ArchiveTab::ArchiveTab(TfmTermuloConfig& window, TProtocolEngine& engine,
   if (view_) {
     view_->setItemDelegate(new ArchiveCellDelegate(view_));
     // A click moves the highlight of the row and column with the selected cell.
-    connect(view_, &QTableWidget::currentCellChanged, view_, [this] { view_->viewport()->update(); });
+    connect(view_, &QTableWidget::currentCellChanged, view_,
+            [this] { view_->viewport()->update(); });
     connect(view_, &QTableWidget::cellClicked, view_, [this] { view_->viewport()->update(); });
   }
 }
@@ -109,17 +110,22 @@ void ArchiveTab::ReadData() {
       if (list->topLevelItem(i)->checkState(0) == Qt::Checked) rows.push_back(i);
   reading_.Start(rows);
   ApplyWidths();
+  emit GridChanged();
 }
 
-void ArchiveTab::TakeAnswer(const std::uint8_t* frame, int limit) { reading_.TakeAnswer(frame, limit); }
+void ArchiveTab::TakeAnswer(const std::uint8_t* frame, int limit) {
+  reading_.TakeAnswer(frame, limit);
+}
 
 void ArchiveTab::ShowRow(int row) {
   if (!view_) return;
   const int cols = grid_.ColCount();
   view_->Resize(cols, row + 1);
   if (row == 1)
-    for (int c = 0; c < cols; ++c) view_->SetCellText(c, 0, QString::fromStdString(grid_.Cell(c, 0)));
-  for (int c = 0; c < cols; ++c) view_->SetCellText(c, row, QString::fromStdString(grid_.Cell(c, row)));
+    for (int c = 0; c < cols; ++c)
+      view_->SetCellText(c, 0, QString::fromStdString(grid_.Cell(c, 0)));
+  for (int c = 0; c < cols; ++c)
+    view_->SetCellText(c, row, QString::fromStdString(grid_.Cell(c, row)));
   if (view_->FixedRows() != 1) view_->SetFixedRows(1);
   ApplyWidths();
   auto* scroll = window_.findChild<QCheckBox*>("cbAutoScroll");
@@ -129,6 +135,7 @@ void ArchiveTab::ShowRow(int row) {
     view_->scrollToItem(view_->item(row, col));
   }
   view_->viewport()->update();
+  emit GridChanged();
 }
 
 void ArchiveTab::ApplyWidths() {
@@ -142,8 +149,10 @@ void ArchiveTab::MakeReportClicked() {
   const QLocale locale = QLocale::system();
   MonthNames months;
   WeekdayNames days;
-  for (int i = 0; i < 12; ++i) months[static_cast<std::size_t>(i)] = locale.monthName(i + 1).toStdString();
-  for (int i = 0; i < 7; ++i) days[static_cast<std::size_t>(i)] = locale.dayName(i + 1).toStdString();
+  for (int i = 0; i < 12; ++i)
+    months[static_cast<std::size_t>(i)] = locale.monthName(i + 1).toStdString();
+  for (int i = 0; i < 7; ++i)
+    days[static_cast<std::size_t>(i)] = locale.dayName(i + 1).toStdString();
 
   FileDialogRequest request;
   request.Save = true;
@@ -159,7 +168,8 @@ void ArchiveTab::MakeReportClicked() {
   if (!chosen) return;
   SettingsValue(SettingsMode::Write, "FileTypeIndex", chosen->FilterIndex);
   std::string name;
-  if (auto* kind = window_.findChild<QComboBox*>("cbReadData")) name = kind->currentText().toStdString();
+  if (auto* kind = window_.findChild<QComboBox*>("cbReadData"))
+    name = kind->currentText().toStdString();
   MakeReport(chosen->FilterIndex, chosen->Path, {grid_.ToReport(name)}, clock, dialogs, opener_);
   SettingsValue(SettingsMode::Write, "ReportFilePath", FolderOf(chosen->Path));
 }

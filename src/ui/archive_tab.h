@@ -55,6 +55,10 @@ class ArchiveTab final : public QObject {
   void SetReportOpener(ReportOpener* opener) { opener_ = opener ? opener : default_opener_.get(); }
   void SetClock(const Clock* clock);
 
+ signals:
+  // The grid was emptied for a new reading or got a row (charts over the grid follow it).
+  void GridChanged();
+
  private:
   void ShowRow(int row);
   void ApplyWidths();

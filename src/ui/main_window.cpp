@@ -19,9 +19,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "foundation/clock.h"
 #include "foundation/settings.h"
 #include "foundation/shell.h"
 #include "model/form_layout.h"
+#include "transport/comm_port.h"
+#include "ui/find_meters_dialog.h"
 #include "ui/input_filters.h"
 #include "ui/qt_form_view.h"
 #include "ui/status_panels.h"
@@ -99,6 +102,7 @@ TfmTermuloConfig::TfmTermuloConfig(QWidget* parent) : QMainWindow(parent) {
 }
 
 TfmTermuloConfig::~TfmTermuloConfig() {
+  delete find_meters_;  // before the engine host and its port go
   SettingsValue(SettingsMode::Write, "Left", static_cast<int>(pos().x()));
   SettingsValue(SettingsMode::Write, "Top", static_cast<int>(pos().y()));
 }
@@ -171,6 +175,7 @@ void TfmTermuloConfig::BuildActions() {
   AddAction("caWriteConfiguration", "Write configuration", QKeySequence(Qt::Key_F4));
   AddAction("caCheckManufacturerJumper", "Write configuration");
   AddAction("caLogWindow", "Log window", QKeySequence(Qt::CTRL | Qt::Key_D));
+  AddAction("caFindMeters", "Find meters");
   AddAction("caClosePort", "Close port");
   AddAction("caLoadConfiguration", "Load configuration", QKeySequence(Qt::Key_F8));
   AddAction("caSaveConfiguration", "Save configuration", QKeySequence(Qt::Key_F9));
@@ -199,6 +204,7 @@ void TfmTermuloConfig::BuildActions() {
     actions_[n]->setEnabled(false);
 
   connect(actions_["FileExit1"], &QAction::triggered, this, &QWidget::close);
+  connect(actions_["caFindMeters"], &QAction::triggered, this, &TfmTermuloConfig::FindMeters);
 }
 
 void TfmTermuloConfig::BuildMenus() {
@@ -208,6 +214,7 @@ void TfmTermuloConfig::BuildMenus() {
   m->addSeparator();
   m->addAction(actions_["caReadConfiguration"]);
   m->addAction(actions_["caWriteConfiguration"]);
+  m->addAction(actions_["caFindMeters"]);
   m->addSeparator();
   m->addAction(actions_["caLoadConfiguration"]);
   m->addAction(actions_["caSaveConfiguration"]);
@@ -366,6 +373,21 @@ void TfmTermuloConfig::SetupAddressBox() {
 bool TfmTermuloConfig::AddressModeMBus() const { return rb_mbus_->isChecked(); }
 QString TfmTermuloConfig::AddressText() const { return address_->text(); }
 
+void TfmTermuloConfig::UseAddress(bool primary, const QString& text) {
+  (primary ? rb_mbus_ : rb_device_id_)->setChecked(true);
+  address_->setText(text);
+}
+
+void TfmTermuloConfig::FindMeters() {
+  TCommPort* port = TCommPort::Instance();
+  if (!port) return;
+  if (!find_meters_) {
+    find_meters_ = new TfmFindMeters(*port, SystemClock::Instance(), this);
+    connect(find_meters_, &TfmFindMeters::meterChosen, this, &TfmTermuloConfig::UseAddress);
+  }
+  find_meters_->open();
+}
+
 void TfmTermuloConfig::SetupTimeCorrection() {
   auto* cb = findChild<QComboBox*>("cbTimeCorrection");
   const auto v = SettingsValue(SettingsMode::Read, "DeviceTimeCorection", 0);
@@ -390,12 +412,6 @@ void TfmTermuloConfig::SetupHelpMenu() {
       const std::string path = SettingsValue(SettingsMode::Read, key, "").Text();
       if (path.empty() || !QFileInfo::exists(QString::fromStdString(path))) return;
       XdgShell().Open(path);
-    });
-  }
-  if (QAction* about = findChild<QAction*>("About1")) {
-    connect(about, &QAction::triggered, this, [this] {
-      QMessageBox::about(this, "About",
-                         QString("%1\nVersion %2").arg(kProgramTitle, NORD5_FILE_VERSION));
     });
   }
 }
@@ -442,6 +458,7 @@ WindowState TfmTermuloConfig::CurrentState() const {
   s.read_data_index = index("cbReadData");
   s.time_correction_index = index("cbTimeCorrection");
   if (auto* g = findChild<QTableWidget*>("sgArchive")) s.archive_rows = g->rowCount();
+  s.update_check_running = update_running && update_running();
   if (state_source) state_source(s);
   return s;
 }
@@ -465,6 +482,7 @@ void TfmTermuloConfig::RunStateRules() {
     }
   }
   status_->SetText(2, QString::fromStdString(r.panel2));
+  if (last_state_rule) last_state_rule();
 }
 
 void TfmTermuloConfig::closeEvent(QCloseEvent* event) {

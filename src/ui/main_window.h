@@ -23,6 +23,7 @@ namespace nord5::ui {
 
 class QtFormView;
 class StatusPanels;
+class TfmFindMeters;
 
 class TfmTermuloConfig : public QMainWindow {
   Q_OBJECT
@@ -48,6 +49,10 @@ class TfmTermuloConfig : public QMainWindow {
   std::function<void(WindowState&)> state_source;
   // Asked before the window closes; by default the rules' "device communicates" question.
   std::function<bool()> close_guard;
+  // Set by the program's update wiring: whether an update check runs, and the last state rule
+  // (the program ends once an update installer is ready).
+  std::function<bool()> update_running;
+  std::function<void()> last_state_rule;
   // Runs the state rules now (the window runs them whenever the event queue runs empty).
   void RunStateRules();
   // The state as the rules see it now.
@@ -60,6 +65,11 @@ class TfmTermuloConfig : public QMainWindow {
   // Address box: "MBus addr.:" (true) or "Device ID  :" (false) chosen.
   bool AddressModeMBus() const;
   QString AddressText() const;
+  // Chooses "MBus addr.:" (primary) or "Device ID  :" and puts `text` into the address box.
+  void UseAddress(bool primary, const QString& text);
+  // "Find meters": the bus scan dialog on the program's serial driver.
+  void FindMeters();
+  TfmFindMeters* FindMetersDialog() const { return find_meters_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -95,6 +105,7 @@ class TfmTermuloConfig : public QMainWindow {
   QMenu* languages_ = nullptr;
   QMap<int, QAction*> help_items_;
   bool rules_pending_ = false;
+  TfmFindMeters* find_meters_ = nullptr;
 };
 
 }  // namespace nord5::ui

@@ -106,7 +106,8 @@ RuleResult ComputeStateRules(const WindowState& s) {
   const std::uint32_t F = s.firmware;
 
   r.Enabled(
-      {"caReadConfiguration", "caLoadConfiguration", "caPortas", "lbLogingTime", "edLogingTime"},
+      {"caReadConfiguration", "caLoadConfiguration", "caPortas", "caFindMeters", "lbLogingTime",
+       "edLogingTime"},
       !P && !L);
   r.Enabled({"caSaveConfiguration"}, !P && !L && C);
   r.Enabled({"caWriteConfiguration", "caCheckManufacturerJumper"}, !P && !L && C && Mf);

@@ -23,6 +23,7 @@
 #include "model/engine_hooks.h"
 #include "model/flow_coefficients.h"
 #include "model/parameter_display.h"
+#include "model/user_configuration.h"
 #include "transport/platform/posix_serial_line.h"
 #include "transport/port_list.h"
 #include "transport/usb_notifier.h"
@@ -222,8 +223,7 @@ void MainWindowHost::ShowDataHeader(const DataHeader& header) {
   f.SetText("edAccNo", hex2(header.AccessNumber));
   const std::string code = DecodeManufacturer(header.Manufacturer);
   f.SetText("edManufac", code);
-  HandlerDetachGuard guard(f, {"edManufacture1"});
-  f.SetText("edManufacture1", code);
+  ShowManufacturerCode(f, code);
 }
 
 void MainWindowHost::ShowFirmwareVersion(std::uint32_t version) {
@@ -403,12 +403,6 @@ void MainWindowHost::WireActions() {
     connect(grid, &QTableWidget::cellClicked, this, reformat);
   }
 
-  // The manufacturer code is mirrored into its hidden companion, whose name is the settings key.
-  window_.Form().SetHandler("edManufacture1", [this] {
-    FormView& f = window_.Form();
-    f.SetText("edManufacture", f.Text("edManufacture1"));
-    SettingsValue(SettingsMode::Write, "edManufacture", f.Text("edManufacture"));
-  });
   button("btDeviceID", [&e] { e.SetIdentification(); });
   button("btSetPulse1", [&e] { e.SetPulseValue(1); });
   button("btSetPulse2", [&e] { e.SetPulseValue(2); });

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -423,6 +424,26 @@ TEST_F(CliTest, ShowRefusesDamagedFiles) {
   const Result missing = Run({"show", Path("missing.meterConfig").string()});
   EXPECT_EQ(missing.status, kRefused);
   EXPECT_EQ(missing.err, "Wrong file length\n");
+}
+
+// A FIFO without a writer, a device or a folder given as a configuration file is refused at once
+// like a file of the wrong length: nothing waits on it, nothing reads it to its (missing) end.
+TEST_F(CliTest, FilesThatAreNoFilesAreRefusedWithoutWaiting) {
+  ASSERT_EQ(::mkfifo(Path("fifo.meterConfig").c_str(), 0600), 0);
+  fs::create_directory(Path("folder.meterConfig"));
+  for (const std::string& file :
+       {Path("fifo.meterConfig").string(), Path("folder.meterConfig").string(),
+        std::string("/dev/zero"), std::string("/dev/null")}) {
+    SCOPED_TRACE(file);
+    const Result show = Run({"show", file});
+    EXPECT_EQ(show.status, kRefused);
+    EXPECT_EQ(show.err, "Wrong file length\n");
+    // Refused before the port is opened (the port named does not exist).
+    const Result write =
+        Run({"write-config", "--in", file, "--port", Path("no-such-port").string()});
+    EXPECT_EQ(write.status, kRefused);
+    EXPECT_EQ(write.err, "Wrong file length\n");
+  }
 }
 
 // ---- usage -----------------------------------------------------------------------------------

@@ -34,8 +34,10 @@ pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
   std::vector<std::string> a = args, e = env;
   std::vector<char*> argv, envp;
   for (auto& s : a) argv.push_back(s.data());
@@ -79,8 +81,10 @@ class ReadDataTest : public ::testing::Test {
     for (int i = 0; i < 100 && port_.empty(); ++i) {
       std::istringstream in(ReadText(dir_ / "sim.out"));
       std::string line;
-      if (std::getline(in, line) && in.good()) port_ = line;
-      else ::usleep(50000);
+      if (std::getline(in, line) && in.good())
+        port_ = line;
+      else
+        ::usleep(50000);
     }
     return !port_.empty();
   }
@@ -140,17 +144,16 @@ std::vector<std::vector<std::string>> JsonCells(const std::string& json, const s
 
 std::string Utf16ToAscii(const std::string& bytes) {
   std::string out;
-  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-    out += bytes[i + 1] == 0 ? bytes[i] : '?';
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) out += bytes[i + 1] == 0 ? bytes[i] : '?';
   return out;
 }
 
 TEST_F(ReadDataTest, HoursThreeRecordsToJsonAndReport) {
   ASSERT_TRUE(StartMeter());
   const fs::path report = dir_ / "R.htm";
-  const int status = Wait(StartCli({"read-data", "--kind", "hours", "--records", "3",
-                                    "--quantities", "0,4,11", "--json", "--report",
-                                    report.string(), "--csv", (dir_ / "r.csv").string()}));
+  const int status =
+      Wait(StartCli({"read-data", "--kind", "hours", "--records", "3", "--quantities", "0,4,11",
+                     "--json", "--report", report.string(), "--csv", (dir_ / "r.csv").string()}));
   ASSERT_EQ(status, 0) << ReadText(dir_ / "err");
   // Link, reset with subcode 60h, the selection of timestamp, the four heating registers and
   // the average flow, then three requests whose frame count bit toggles.
@@ -182,8 +185,11 @@ TEST_F(ReadDataTest, HoursThreeRecordsToJsonAndReport) {
   const std::string text = Utf16ToAscii(bytes);
   EXPECT_NE(text.find("<b>Hours statistic data</b>"), std::string::npos);
   std::size_t tables = 0, headers = 0;
-  for (std::size_t p = text.find("<table"); p != std::string::npos; p = text.find("<table", p + 1)) ++tables;
-  for (std::size_t p = text.find("bgcolor=yellow"); p != std::string::npos; p = text.find("bgcolor=yellow", p + 1)) ++headers;
+  for (std::size_t p = text.find("<table"); p != std::string::npos; p = text.find("<table", p + 1))
+    ++tables;
+  for (std::size_t p = text.find("bgcolor=yellow"); p != std::string::npos;
+       p = text.find("bgcolor=yellow", p + 1))
+    ++headers;
   EXPECT_EQ(tables, 1u);
   EXPECT_EQ(headers, 5u);
   for (const auto& row : rows)
@@ -193,8 +199,8 @@ TEST_F(ReadDataTest, HoursThreeRecordsToJsonAndReport) {
 TEST_F(ReadDataTest, LostAnswerIsRepeatedWithTheSameFrameCountBit) {
   // The meter's fifth answer, to the second data request, never reaches the line.
   ASSERT_TRUE(StartMeter({"--drop-every", "5"}));
-  ASSERT_EQ(Wait(StartCli({"read-data", "--kind", "hours", "--records", "3", "--quantities", "0",
-                           "--json"})),
+  ASSERT_EQ(Wait(StartCli(
+                {"read-data", "--kind", "hours", "--records", "3", "--quantities", "0", "--json"})),
             0)
       << ReadText(dir_ / "err");
   const std::vector<std::string> sent = Sent();

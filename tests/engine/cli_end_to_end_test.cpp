@@ -179,6 +179,57 @@ TEST(CliEndToEnd, WriteConfigurationThenReadItBack) {
   fs::remove_all(dir);
 }
 
+// Every status but 0 comes with its reason on stderr: a meter that acknowledges data requests
+// with E5h only takes the write, but the read-back ends without data. Memory addresses take the
+// usual 0x prefix.
+TEST(CliEndToEnd, FailuresSayWhyAndAddressesTakeTheHexPrefix) {
+  if (kBin.empty() || !fs::exists(kBin / "nord5-cli") || !fs::exists(kBin / "nord5-meter-sim"))
+    GTEST_SKIP() << "nord5-cli and nord5-meter-sim are not built";
+  const fs::path dir =
+      fs::temp_directory_path() / ("nord5-cli-reasons-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  ::setenv("XDG_DATA_HOME", dir.c_str(), 1);
+  ASSERT_TRUE(sim::SaveMeterImageFile((dir / "F0").string(),
+                                      sim::DefaultMeterImage(kFirmware17042702)));
+  {
+    Simulator meter({"--ack-data"});
+    ASSERT_FALSE(meter.port.empty());
+    const std::string port = " --port '" + meter.port + "'";
+    EXPECT_EQ(RunCli("write-config" + port + " --in '" + (dir / "F0").string() + "'",
+                     dir / "write.err"),
+              3);
+    const auto write_err = ReadAll(dir / "write.err");
+    EXPECT_NE(std::string(write_err.begin(), write_err.end()).find("configuration was written"),
+              std::string::npos);
+    EXPECT_EQ(RunCli("read-config" + port + " --out '" + (dir / "F1").string() + "'",
+                     dir / "read.err"),
+              3);
+    EXPECT_FALSE(ReadAll(dir / "read.err").empty());
+    EXPECT_FALSE(fs::exists(dir / "F1"));
+  }
+  Simulator meter({});
+  ASSERT_FALSE(meter.port.empty());
+  const std::string port = " --port '" + meter.port + "'";
+  const struct {
+    const char* args;
+    const char* out;
+  } reads[] = {
+      {"read-memory 0x10033", "34\n"},  // the mode byte of manufacturer mode 22h, in decimal
+      {"read-memory 0X10033 --hex", "22\n"},
+      {"read-memory 10033 --hex", "22\n"},
+      {"read-memory 65587", "34\n"},
+  };
+  for (const auto& r : reads) {
+    EXPECT_EQ(RunCli(std::string(r.args) + port + " > '" + (dir / "out").string() + "'",
+                     dir / "err"),
+              0)
+        << r.args;
+    const auto out = ReadAll(dir / "out");
+    EXPECT_EQ(std::string(out.begin(), out.end()), r.out) << r.args;
+  }
+  fs::remove_all(dir);
+}
+
 // Items the meter must not be given are refused before a port is opened (status 4); the port
 // named does not exist, so an item let through shows as status 2 instead.
 TEST(CliEndToEnd, SetCommandsRefuseWhatTheWindowFieldsCannotHold) {

@@ -127,10 +127,16 @@ TEST_F(ConfigFileTest, RefusedFilesLeaveViewAndImageUnchanged) {
     EXPECT_FALSE(state.NoConfiguration) << c.name;
     EXPECT_EQ(form.Text("textBoxQf"), "XXXXXX") << c.name;
   }
-  dialogs.shown.clear();
-  MeterImage target;
-  EXPECT_FALSE(LoadConfigurationFile(ctx, Path("missing.meterConfig"), target));
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Wrong file length"});
+  // A missing file, and what is no file at all: never opened, so a FIFO cannot block the load.
+  ASSERT_EQ(::mkfifo(Path("fifo.meterConfig").c_str(), 0600), 0);
+  fs::create_directory(Path("folder.meterConfig"));
+  for (const std::string& path : {Path("missing.meterConfig"), Path("fifo.meterConfig"),
+                                  Path("folder.meterConfig"), std::string("/dev/zero")}) {
+    dialogs.shown.clear();
+    MeterImage target;
+    EXPECT_FALSE(LoadConfigurationFile(ctx, path, target)) << path;
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Wrong file length"}) << path;
+  }
 }
 
 TEST_F(ConfigFileTest, AReadOnlyFileLoads) {

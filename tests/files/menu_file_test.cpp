@@ -1,5 +1,6 @@
 #include "files/menu_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -65,6 +66,39 @@ TEST_F(MenuFileTest, AMissingFileReadsAsAllKeysMissing) {
   CheckOnly({});
   EXPECT_TRUE(LoadMenuFile(form, image, (dir / "none.meterMenu").string()));
   EXPECT_EQ(CheckedItems(), kMenuItemCount);
+}
+
+// A FIFO, a device or a folder chosen as menu file is no readable file: it reads as all keys
+// missing, at once, and is never replaced by a store.
+TEST_F(MenuFileTest, FilesThatAreNoFilesReadAsMissingWithoutWaiting) {
+  const std::string fifo = (dir / "fifo.meterMenu").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& p : {fifo, dir.string(), std::string("/dev/zero")}) {
+    CheckOnly({});
+    EXPECT_TRUE(LoadMenuFile(form, image, p)) << p;
+    EXPECT_EQ(CheckedItems(), kMenuItemCount) << p;
+  }
+  EXPECT_FALSE(StoreMenuFile(form, fifo));
+  EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
+// A section line cut off in the middle and NUL bytes: what follows them still loads, and storing
+// over the file again and again never makes it grow.
+TEST_F(MenuFileTest, DamagedLinesNeitherHideKeysNorGrow) {
+  using namespace std::string_literals;
+  std::ofstream(path, std::ios::binary)
+      << "[Other\nnote=kept\n\0\0[Menu]\n1.2 Heating energy=False\0\n[Own]\nA=1\n"s;
+  CheckOnly({});
+  ASSERT_TRUE(LoadMenuFile(form, image, path));
+  EXPECT_FALSE(form.Checked("checkBox1_2")) << "the key behind the NUL bytes was read";
+  EXPECT_EQ(CheckedItems(), kMenuItemCount - 1);
+  ASSERT_TRUE(StoreMenuFile(form, path));
+  const std::string first = Read();
+  EXPECT_EQ(first.find("[Other"), std::string::npos) << "the cut-off line is dropped";
+  EXPECT_NE(first.find("note=kept"), std::string::npos);
+  EXPECT_NE(first.find("[Own]\nA=1"), std::string::npos);
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(StoreMenuFile(form, path));
+  EXPECT_EQ(Read(), first);
 }
 
 TEST_F(MenuFileTest, StoreWritesEveryKeyAndLoadBuildsTheMask) {

@@ -217,9 +217,9 @@ TEST_F(SettingsTest, WriteKeepsTheRestOfTheFileAndItsMode) {
       UseFile("; written by hand\n[COMSettings]\nPort=/dev/ttyUSB0\n\n[Program settings]\nTop=3\n");
   ::chmod(path.c_str(), 0600);
   SettingsValue(SettingsMode::Write, "Top", 40);
-  // Comments and other sections stay; sections come out two blank lines apart.
+  // Only the line of the key changes; comments, blank lines and other sections stay as they were.
   const std::string expected =
-      "; written by hand\n\n\n[COMSettings]\nPort=/dev/ttyUSB0\n\n\n[Program settings]\nTop=40\n";
+      "; written by hand\n[COMSettings]\nPort=/dev/ttyUSB0\n\n[Program settings]\nTop=40\n";
   EXPECT_EQ(ReadFile(path), expected);
   SettingsValue(SettingsMode::Write, "Top", 40);
   EXPECT_EQ(ReadFile(path), expected);
@@ -311,6 +311,83 @@ TEST_F(SettingsTest, ConcurrentWritersLoseNothing) {
       ASSERT_EQ(SettingsValue(SettingsMode::Read, prefix + std::to_string(i), -1).AsInt(), i)
           << prefix << i;
   EXPECT_EQ(FilesInRoot(), 1u);
+}
+
+// A damaged or hand-edited file: a write changes the line of its key (or adds one) and nothing
+// else, so a second identical write leaves the file as the first did; every other section and key
+// can still be read.
+TEST_F(SettingsTest, DamagedFileKeepsEveryOtherLine) {
+  using namespace std::string_literals;
+  const struct {
+    const char* name;
+    std::string before;
+    const char* key;  // written "5" in "Program settings"
+    std::string after;
+    const char* read_section;
+    const char* read_key;
+    const char* read_value;
+  } cases[] = {
+      {"section line cut off", "[Program sett", "MBusAddress",
+       "[Program sett\n\n[Program settings]\nMBusAddress=5\n", "Program settings", "MBusAddress",
+       "5"},
+      {"cut-off section line between two sections",
+       "[COMSettings]\nPort=/dev/ttyS0\n[Program sett\nLeft=3\n[Program settings]\nTop=1\n",
+       "MBusAddress",
+       "[COMSettings]\nPort=/dev/ttyS0\n[Program sett\nLeft=3\n[Program settings]\nTop=1\n"
+       "MBusAddress=5\n",
+       "COMSettings", "Port", "/dev/ttyS0"},
+      {"NUL bytes before a section", "[Program settings]\nLeft=3\n\0\0\0\n[COMSettings]\nBaud=2400\n"s,
+       "Top", "[Program settings]\nLeft=3\nTop=5\n\0\0\0\n[COMSettings]\nBaud=2400\n"s,
+       "COMSettings", "Baud", "2400"},
+      {"NUL bytes on the section line", "\0\0[COMSettings]\nBaud=2400\0\n"s, "Top",
+       "\0\0[COMSettings]\nBaud=2400\0\n\n[Program settings]\nTop=5\n"s, "COMSettings", "Baud",
+       "2400"},
+      {"comments and lines without =",
+       "; by hand\n[Program settings]\nfree text\nLeft = 1\n# last line", "Left",
+       "; by hand\n[Program settings]\nfree text\nLeft = 5\n# last line", "Program settings",
+       "Left", "5"},
+      {"new key behind the last one", "[Program settings]\nLeft=1\n; about COM\n[COMSettings]\n",
+       "Top", "[Program settings]\nLeft=1\nTop=5\n; about COM\n[COMSettings]\n",
+       "Program settings", "Left", "1"},
+      {"line ends of the file kept", "[Program settings]\r\nLeft=1\r\n", "Top",
+       "[Program settings]\r\nLeft=1\r\nTop=5\r\n", "Program settings", "Left", "1"},
+      {"names in other case", "[PROGRAM SETTINGS]\nmbusaddress=1\n", "MBusAddress",
+       "[PROGRAM SETTINGS]\nmbusaddress=5\n", "Program settings", "MBusAddress", "5"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = UseFile(c.before, true);
+    SettingsValue(SettingsMode::Write, c.key, "5");
+    EXPECT_EQ(ReadFile(path), c.after) << c.name;
+    SettingsValue(SettingsMode::Write, c.key, "5");
+    EXPECT_EQ(ReadFile(path), c.after) << c.name << ", second write";
+    EXPECT_EQ(SettingsValue(SettingsMode::Read, c.read_key, "missing", c.read_section).Text(),
+              c.read_value)
+        << c.name;
+  }
+}
+
+// A FIFO or a device in place of the settings file is neither opened for reading nor replaced:
+// reads give their defaults at once, writes fail.
+TEST_F(SettingsTest, SettingsFileThatIsNoFileNeverBlocks) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string fifo = root_ + "/fifo.ini";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, std::string("/dev/null")}) {
+    EXPECT_EXIT(
+        {
+          ::alarm(10);  // a blocked open ends the child with SIGALRM
+          SetSettingsFileForTesting(path);
+          const bool ok =
+              SettingsValue(SettingsMode::Read, "MBusAddress", 254).Text() == "254" &&
+              SettingsValue(SettingsMode::Write, "MBusAddress", 5).Text().empty();
+          ::_exit(ok ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << path;
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 // Persisting controls.

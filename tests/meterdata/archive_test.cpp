@@ -61,12 +61,15 @@ class ArchiveGridTest : public ::testing::Test {
 TEST_F(ArchiveGridTest, FirstAnswerBuildsTheHeaderAndLaterAnswersFillByPosition) {
   EXPECT_EQ(grid.RowCount(), 1);
   EXPECT_EQ(grid.ColCount(), 1);
-  grid.ShowArchiveRecord(1, 254, Answer({Entry("Energy", "kWh", std::int64_t{120}),
-                                         Entry("Error code", "", std::string("0000")),
-                                         Entry("Volume", "m3", 1.5)}));
+  grid.ShowArchiveRecord(
+      1, 254,
+      Answer({Entry("Energy", "kWh", std::int64_t{120}),
+              Entry("Error code", "", std::string("0000")), Entry("Volume", "m3", 1.5)}));
   grid.ShowArchiveRecord(1, 254, Answer({Entry("Energy", "kWh", std::int64_t{119})}));
-  grid.ShowArchiveRecord(1, 254, Answer({Entry("Other", "", std::int64_t{1}), Entry("b", "", std::int64_t{2}),
-                                         Entry("c", "", std::int64_t{3}), Entry("beyond", "", std::int64_t{4})}));
+  grid.ShowArchiveRecord(
+      1, 254,
+      Answer({Entry("Other", "", std::int64_t{1}), Entry("b", "", std::int64_t{2}),
+              Entry("c", "", std::int64_t{3}), Entry("beyond", "", std::int64_t{4})}));
   const std::vector<std::vector<std::string>> expected = {
       {"Number", "Energy, kWh", "Error code", "Volume, m3"},
       {"1", "120", "0000", "1.5"},
@@ -81,14 +84,18 @@ TEST_F(ArchiveGridTest, FirstAnswerBuildsTheHeaderAndLaterAnswersFillByPosition)
 }
 
 TEST_F(ArchiveGridTest, ColumnsWidenToTheTextPlusMarginAndNeverShrink) {
-  grid.ShowArchiveRecord(1, 1, Answer({Entry("Temperature 1", "\xC2\xB0""C", 1.0),  // 18 bytes
-                                       Entry("T", "", std::int64_t{1})}));
+  grid.ShowArchiveRecord(1, 1,
+                         Answer({Entry("Temperature 1",
+                                       "\xC2\xB0"
+                                       "C",
+                                       1.0),  // 18 bytes
+                                 Entry("T", "", std::int64_t{1})}));
   EXPECT_EQ(grid.ColWidth(0), 64);  // "Number" fits
   EXPECT_EQ(grid.ColWidth(1), 18 * 7 + 18);
   EXPECT_EQ(grid.ColWidth(2), 64);
   // A wider value widens again; a narrower one leaves the column as it is.
-  grid.ShowArchiveRecord(1, 1, Answer({Entry("x", "", std::string(5, 'v')),
-                                       Entry("x", "", std::string(12, 'w'))}));
+  grid.ShowArchiveRecord(
+      1, 1, Answer({Entry("x", "", std::string(5, 'v')), Entry("x", "", std::string(12, 'w'))}));
   EXPECT_EQ(grid.ColWidth(1), 18 * 7 + 18);
   EXPECT_EQ(grid.ColWidth(2), 12 * 7 + 18);
   // Emptying the grid keeps the row number column as wide as it was.
@@ -97,19 +104,27 @@ TEST_F(ArchiveGridTest, ColumnsWidenToTheTextPlusMarginAndNeverShrink) {
 }
 
 TEST_F(ArchiveGridTest, ExportsAsReportCsvAndJson) {
-  grid.ShowArchiveRecord(1, 1, Answer({Entry("Error, text", "", std::string("a \"b\"\nc")),
-                                       Entry("T", "\xC2\xB0""C", 21.5)}));
+  grid.ShowArchiveRecord(
+      1, 1,
+      Answer({Entry("Error, text", "", std::string("a \"b\"\nc")), Entry("T",
+                                                                         "\xC2\xB0"
+                                                                         "C",
+                                                                         21.5)}));
   const ReportGrid report = grid.ToReport("Hours statistic data");
   EXPECT_EQ(report.Name, "Hours statistic data");
-  EXPECT_EQ(report.Header, (std::vector<std::string>{"Number", "Error, text", "T, \xC2\xB0""C"}));
+  EXPECT_EQ(report.Header, (std::vector<std::string>{"Number", "Error, text",
+                                                     "T, \xC2\xB0"
+                                                     "C"}));
   EXPECT_EQ(report.Rows, (std::vector<std::vector<std::string>>{{"1", "a \"b\"\nc", "21.5"}}));
 
   EXPECT_EQ(grid.ToCsv(),
-            "Number,\"Error, text\",\"T, \xC2\xB0""C\"\r\n"
+            "Number,\"Error, text\",\"T, \xC2\xB0"
+            "C\"\r\n"
             "1,\"a \"\"b\"\"\nc\",21.5\r\n");
   EXPECT_EQ(grid.ToJson("Hours statistic data"),
             "{\"kind\": \"Hours statistic data\", \"columns\": [\"Number\", \"Error, text\", "
-            "\"T, \xC2\xB0""C\"], \"rows\": [[\"1\", \"a \\\"b\\\"\\nc\", \"21.5\"]]}");
+            "\"T, \xC2\xB0"
+            "C\"], \"rows\": [[\"1\", \"a \\\"b\\\"\\nc\", \"21.5\"]]}");
   // A text from the meter that is not UTF-8 still gives valid JSON.
   EXPECT_EQ(JsonString("\xFF\x01"), "\"\xEF\xBF\xBD\\u0001\"");
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -123,7 +124,7 @@ TEST(ReportTemplate, BuiltInTemplateGivesOneTablePerGrid) {
   const std::string doc = BuildReport(templ, grids, {2018, 5, 4, 5, 51, 28});
   EXPECT_EQ(Count(doc, "<table"), 2u);
   EXPECT_EQ(Count(doc, "background:yellow"), 3u);  // one per header cell
-  EXPECT_EQ(Count(doc, "border-top:none"), 5u);     // one per data cell
+  EXPECT_EQ(Count(doc, "border-top:none"), 5u);    // one per data cell
   EXPECT_LT(doc.find("Hours statistic data"), doc.find("Days statistic data"));
   EXPECT_NE(doc.find("2018-05-04 05:51:28"), std::string::npos);
   EXPECT_NE(doc.find("<title>Data report</title>"), std::string::npos);
@@ -137,11 +138,22 @@ TEST(ReportTemplate, BuiltInTemplateGivesOneTablePerGrid) {
 TEST(ReportFile, Utf16LittleEndianWithByteOrderMark) {
   const std::string text = "a°€\xF0\x9F\x98\x80";
   const std::string bytes = EncodeUtf16LeWithBom(text);
-  EXPECT_EQ(bytes, std::string("\xFF\xFE" "a\0" "\xB0\0" "\xAC\x20" "\x3D\xD8\x00\xDE", 12));
-  EXPECT_EQ(DecodeUtf16Le(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), text);
+  EXPECT_EQ(bytes, std::string("\xFF\xFE"
+                               "a\0"
+                               "\xB0\0"
+                               "\xAC\x20"
+                               "\x3D\xD8\x00\xDE",
+                               12));
+  EXPECT_EQ(DecodeUtf16Le(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
+            text);
   // Bytes that are not UTF-8 become U+FFFD: a truncated sequence once, a stray continuation byte.
-  EXPECT_EQ(EncodeUtf16LeWithBom("\xE2\x82" "b\x80"),
-            std::string("\xFF\xFE" "\xFD\xFF" "b\0" "\xFD\xFF", 8));
+  EXPECT_EQ(EncodeUtf16LeWithBom("\xE2\x82"
+                                 "b\x80"),
+            std::string("\xFF\xFE"
+                        "\xFD\xFF"
+                        "b\0"
+                        "\xFD\xFF",
+                        8));
 }
 
 class FakeOpener final : public ReportOpener {
@@ -173,10 +185,8 @@ TEST_F(MakeReportTest, WritesTheDocumentAsUtf16AndOpensItByKind) {
     std::string call;
     std::vector<std::string> messages;
   } cases[] = {
-      {1, true, "spreadsheet", {}},
-      {1, false, "spreadsheet", {std::string(kTextCantOpenExcel)}},
-      {2, true, "word", {}},
-      {2, false, "word", {std::string(kTextCantOpenWord)}},
+      {1, true, "spreadsheet", {}}, {1, false, "spreadsheet", {std::string(kTextCantOpenExcel)}},
+      {2, true, "word", {}},        {2, false, "word", {std::string(kTextCantOpenWord)}},
       {3, false, "default", {}},  // the default program is not checked
   };
   for (const Case& c : cases) {
@@ -217,7 +227,25 @@ TEST_F(MakeReportTest, ReplacesAnOldReportWhole) {
   std::ofstream(path) << std::string(100000, 'x');
   ASSERT_EQ(MakeReport(2, path, grids, clock, dialogs, nullptr), ReportOutcome::Written);
   const std::string bytes = ReadFile(path);
-  EXPECT_EQ(bytes, EncodeUtf16LeWithBom(BuildReport(LoadTextResource("REPORT"), grids, clock.LocalTime())));
+  EXPECT_EQ(bytes, EncodeUtf16LeWithBom(
+                       BuildReport(LoadTextResource("REPORT"), grids, clock.LocalTime())));
+}
+
+TEST_F(MakeReportTest, FailedWriteLeavesTheOldFileAndNoScraps) {
+  const std::string path = dir / "kept.xls";
+  std::ofstream(path) << "old report";
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                         std::filesystem::perms::group_read |
+                                         std::filesystem::perms::others_read);
+  EXPECT_EQ(MakeReport(1, path, grids, clock, dialogs, &opener), ReportOutcome::WriteFailed);
+  EXPECT_EQ(ReadFile(path), "old report");
+  EXPECT_TRUE(opener.calls.empty());
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 1u);
 }
 
 TEST(ReportName, ProposedNameAndKindByExtension) {
@@ -230,9 +258,88 @@ TEST(ReportName, ProposedNameAndKindByExtension) {
   EXPECT_EQ(ProposedReportName({2018, 5, 4, 5, 51, 28}, lt, lt_days),
             "2018 gegužė 04 penktadienis 05_51_28");
 
-  const std::pair<const char*, int> kinds[] = {{"a.xls", 1}, {"A.XLS", 1}, {"/x.y/b.doc", 2},
+  const std::pair<const char*, int> kinds[] = {{"a.xls", 1}, {"A.XLS", 1},  {"/x.y/b.doc", 2},
                                                {"c.htm", 3}, {"c.html", 3}, {"/x.xls/noext", 3}};
   for (const auto& [path, kind] : kinds) EXPECT_EQ(ReportKindForFile(path), kind) << path;
+}
+
+}  // namespace
+}  // namespace nord5
+
+namespace nord5 {
+namespace {
+
+// A desktop of its own: XDG folders in a temporary folder, restored afterwards.
+class MimeHandlerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : kVars) {
+      const char* v = std::getenv(name);
+      saved_.push_back(v ? std::optional<std::string>(v) : std::nullopt);
+    }
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    ::setenv("XDG_CONFIG_DIRS", (dir / "etc").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (dir / "home").c_str(), 1);
+    ::setenv("XDG_DATA_DIRS", (dir / "usr").c_str(), 1);
+    for (const char* d : {"config", "etc", "home/applications/kde", "usr/applications"})
+      std::filesystem::create_directories(dir / d);
+  }
+  void TearDown() override {
+    for (std::size_t i = 0; i < std::size(kVars); ++i) {
+      if (saved_[i])
+        ::setenv(kVars[i], saved_[i]->c_str(), 1);
+      else
+        ::unsetenv(kVars[i]);
+    }
+  }
+  void Write(const std::string& path, const std::string& text) {
+    std::ofstream(dir / path) << text;
+  }
+
+  static constexpr const char* kVars[] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME",
+                                          "XDG_DATA_DIRS"};
+  test::TempDir dir;
+  std::vector<std::optional<std::string>> saved_;
+};
+
+TEST_F(MimeHandlerTest, UserChoiceThenSystemCacheThenNothing) {
+  const std::vector<std::string> sheet = {"application/vnd.ms-excel",
+                                          "application/vnd.oasis.opendocument.spreadsheet"};
+  EXPECT_EQ(FindMimeHandler(sheet), "");
+  RecordingShell shell;
+  XdgReportOpener opener(shell);
+  EXPECT_FALSE(opener.OpenInSpreadsheet(dir / "r.xls")) << "nothing registered, nothing run";
+
+  // Only the second type has a program, found through the installed programs' cache.
+  Write("usr/applications/calc.desktop", "[Desktop Entry]\n");
+  Write(
+      "usr/applications/mimeinfo.cache",
+      "[MIME Cache]\napplication/vnd.oasis.opendocument.spreadsheet=gone.desktop;calc.desktop;\n");
+  EXPECT_EQ(FindMimeHandler(sheet), dir / "usr/applications/calc.desktop");
+
+  // The user's default wins; one whose file is missing is passed over; a desktop id names a
+  // file in a subfolder with '-' for '/'.
+  Write("home/applications/kde/sheets.desktop", "[Desktop Entry]\n");
+  Write(
+      "config/mimeapps.list",
+      "[Added Associations]\napplication/vnd.ms-excel=other.desktop;\n"
+      "[Default Applications]\r\napplication/vnd.ms-excel=missing.desktop;kde-sheets.desktop\r\n");
+  EXPECT_EQ(FindMimeHandler(sheet), dir / "home/applications/kde/sheets.desktop");
+}
+
+TEST_F(MimeHandlerTest, NoWordProcessorGivesItsMessageAndKeepsTheFile) {
+  RecordingShell shell;
+  XdgReportOpener opener(shell);
+  ManualClock clock;
+  ScriptedDialogs dialogs;
+  const std::string path = dir / "r.doc";
+  EXPECT_EQ(MakeReport(2, path, {{"T", {"a"}, {{"1"}}}}, clock, dialogs, &opener),
+            ReportOutcome::Written);
+  EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{std::string(kTextCantOpenWord)});
+  EXPECT_TRUE(std::filesystem::exists(path));
+  // The web page goes to the shell's default program.
+  EXPECT_EQ(MakeReport(3, dir / "r.htm", {}, clock, dialogs, &opener), ReportOutcome::Written);
+  EXPECT_EQ(shell.opened, std::vector<std::string>{dir / "r.htm"});
 }
 
 }  // namespace

@@ -39,14 +39,12 @@ TEST_F(ShowMeterImageTest, FillsEveryGroupAndMarksTheConfigurationShown) {
   EXPECT_EQ(form.Cell("tempDataGridView", 1, 1), "0.00384999998") << "a float32 as it is";
 }
 
-TEST_F(ShowMeterImageTest, ProductionOptionsOnlyInAdvancedMode) {
+// The hidden production options are applied by a save in advanced mode; a configuration shown
+// while advanced mode was off must not leave them with their design-time values for that save.
+TEST_F(ShowMeterImageTest, ProductionOptionsFollowEveryShow) {
   MeterImage m = SampleImage();
   m.SetCfg<std::uint16_t>(84, 0x01E2);
-  ShowAsRead(m);
-  EXPECT_TRUE(form.Checked("cbReverseMeasuring")) << "design-time value kept";
-  EXPECT_EQ(form.ItemIndex("cbBatteryLifeTime"), 0);
-
-  ctx.advanced = true;
+  ASSERT_FALSE(ctx.advanced);
   ShowAsRead(m);
   EXPECT_FALSE(form.Checked("cbReverseMeasuring"));
   EXPECT_EQ(form.Text("cbBatteryLifeTime"), "15 year");

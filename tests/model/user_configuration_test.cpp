@@ -1,6 +1,10 @@
 #include "model/user_configuration.h"
 
+#include <cstdio>
+#include <functional>
+
 #include "fixture.h"
+#include "foundation/settings.h"
 
 namespace nord5 {
 namespace {
@@ -161,6 +165,47 @@ TEST_F(UserConfigTest, IdentityFields) {
   form.SetText("edManufactureNumber", "abcd");
   image.SetCfg<std::uint32_t>(kCfgFabricationNumber, 0);
   EXPECT_EQ(StoredCopy().Cfg<std::uint32_t>(kCfgFabricationNumber), 0xABCDu);
+}
+
+// Cfg 93 in manufacturer mode: the code shown by a read, the empty companion after a display
+// reset and a field that holds no three letters leave the two bytes as they are; a typed code is
+// stored.
+TEST_F(UserConfigTest, ManufacturerCodeIsStoredOnlyWhenTyped) {
+  const std::string settings = ::testing::TempDir() + "nord5_manufacturer_settings.ini";
+  SetSettingsFileForTesting(settings);
+  const struct {
+    const char* name;
+    std::uint16_t before;
+    std::function<void(MemoryForm&)> act;
+    std::uint16_t after;
+  } cases[] = {
+      {"shown by the read", 0x59B8, [](MemoryForm& f) { ShowManufacturerCode(f, "VMX"); }, 0x59B8},
+      {"nothing shown since the reset", 0x59B8, [](MemoryForm& f) { ClearManufacturerCode(f); },
+       0x59B8},
+      {"shown, bit 15 set", 0xD9B8, [](MemoryForm& f) { ShowManufacturerCode(f, "VMX"); }, 0xD9B8},
+      {"code 0 shown as @@@", 0x0000, [](MemoryForm& f) { ShowManufacturerCode(f, "@@@"); },
+       0x0000},
+      {"typed", 0x59B8, [](MemoryForm& f) { f.UserType("edManufacture1", "ZVQ"); }, 0x6AD1},
+      {"typed after a show", 0x59B8,
+       [](MemoryForm& f) {
+         ShowManufacturerCode(f, "VMX");
+         f.UserType("edManufacture1", "ZVQ");
+       },
+       0x6AD1},
+      {"two letters typed", 0x59B8, [](MemoryForm& f) { f.UserType("edManufacture1", "ZV"); },
+       0x59B8},
+  };
+  state.DeviceJumper = 0x22;
+  for (const auto& c : cases) {
+    ClearManufacturerCode(form);
+    c.act(form);
+    image.SetCfg<std::uint16_t>(kCfgManufacturerCode, c.before);
+    EXPECT_EQ(StoredCopy().Cfg<std::uint16_t>(kCfgManufacturerCode), c.after) << c.name;
+  }
+  EXPECT_EQ(SettingsValue(SettingsMode::Read, "edManufacture", "").Text(), "ZV")
+      << "the last code typed";
+  SetSettingsFileForTesting("");
+  std::remove(settings.c_str());
 }
 
 TEST_F(UserConfigTest, ManufacturerCodeNeedsAShownConfigurationAndManufacturerMode) {

@@ -55,7 +55,8 @@ TEST(ArchiveSelection, RepeatedRequestGetsTheSameRecordAgain) {
   // The answer was lost: the master asks again with the same frame count bit.
   EXPECT_EQ(m.Request(true), first);
   std::vector<std::uint32_t> storage = {ArchiveMeter::Records(first).at(0).storage};
-  for (bool fcb : {false, true}) storage.push_back(ArchiveMeter::Records(m.Request(fcb)).at(0).storage);
+  for (bool fcb : {false, true})
+    storage.push_back(ArchiveMeter::Records(m.Request(fcb)).at(0).storage);
   EXPECT_EQ(storage, (std::vector<std::uint32_t>{1, 2, 3}));
 }
 

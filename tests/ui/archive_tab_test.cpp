@@ -1,9 +1,12 @@
 // The "Archive" tab on a virtual meter: reading records into the grid, stopping an endless
 // reading, the grid's highlight and the report of the grid.
+#include "ui/archive_tab.h"
+
 #include <QComboBox>
 #include <QFileInfo>
 #include <QImage>
 #include <QLocale>
+#include <QSignalSpy>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -15,7 +18,6 @@
 #include "meterdata/report_texts.h"
 #include "sim/sim_serial_line.h"
 #include "sim/virtual_meter.h"
-#include "ui/archive_tab.h"
 #include "ui/main_window.h"
 #include "ui/widgets.h"
 #include "ui/window_host.h"
@@ -88,8 +90,11 @@ class ArchiveTabTest : public QObject {
   void ReadDataFillsTheGridWithTheRecordCount() {
     Rig r;
     r.Check({0, 11});
+    QSignalSpy changes(&r.host.Archive(), &ui::ArchiveTab::GridChanged);
     QVERIFY(r.Read(1, "3"));
-    QVERIFY2(r.dialogs.shown.empty(), r.dialogs.shown.empty() ? "" : r.dialogs.shown[0].Text.c_str());
+    QCOMPARE(changes.count(), 4);  // emptied, then three rows
+    QVERIFY2(r.dialogs.shown.empty(),
+             r.dialogs.shown.empty() ? "" : r.dialogs.shown[0].Text.c_str());
     ui::StringGrid* g = r.grid;
     QCOMPARE(g->rowCount(), 4);
     QCOMPARE(g->columnCount(), 3);
@@ -168,7 +173,8 @@ class ArchiveTabTest : public QObject {
     const FileDialogRequest& asked = r.dialogs.file_requests[0];
     QCOMPARE(asked.Title, std::string(kTextSaveReport));
     QCOMPARE(asked.FilterIndex, 1);
-    if (QLocale::system().language() == QLocale::English || QLocale::system().language() == QLocale::C)
+    if (QLocale::system().language() == QLocale::English ||
+        QLocale::system().language() == QLocale::C)
       QCOMPARE(asked.FileName, std::string("2018 May 04 Friday 05_51_28"));
     QVERIFY(r.opener.calls.empty());
 

@@ -1,0 +1,249 @@
+// nord5-cli scan: find the meters on the bus by their primary addresses or by the secondary
+// (identification number) search, one line per meter or one JSON array.
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/cli_host.h"
+#include "engine/texts.h"
+#include "meterdata/bus_scanner.h"
+#include "transport/comm_port.h"
+#include "transport/platform/posix_serial_line.h"
+#include "transport/port_list.h"
+#include "transport/trace_hook.h"
+
+namespace nord5::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "scan [--primary [FROM-TO]] [--secondary [MASK]] [--json] [--port PATH] [--trace]";
+constexpr int kExitInterrupted = 130;
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) { g_interrupted = 1; }
+
+struct Job {
+  ScanKind kind = ScanKind::Primary;
+  int first = 0, last = kMaxScanAddress;
+  std::uint32_t mask = 0xFFFFFFFF;
+};
+
+std::string Plain(const ScanEntry& e) {
+  const std::string where = e.scan == ScanKind::Primary || e.kind == ScanEntry::Kind::Meter
+                                ? "address " + std::to_string(e.address)
+                                : "id " + e.IdText();
+  switch (e.kind) {
+    case ScanEntry::Kind::Meter:
+      return where + "  id " + e.IdText() + "  manufacturer " + e.ManufacturerText() +
+             "  version " + std::to_string(e.header.Version) + "  medium " +
+             std::to_string(e.header.Medium) + "  access " + std::to_string(e.header.AccessNumber);
+    case ScanEntry::Kind::Collision:
+      return where + "  collision: more than one meter answers";
+    case ScanEntry::Kind::NoData:
+      return where + "  acknowledged, sent no data";
+  }
+  return where;
+}
+
+std::string Json(const ScanEntry& e) {
+  const std::string where = e.scan == ScanKind::Primary || e.kind == ScanEntry::Kind::Meter
+                                ? "\"address\": " + std::to_string(e.address)
+                                : "\"id\": \"" + e.IdText() + "\"";
+  switch (e.kind) {
+    case ScanEntry::Kind::Meter:
+      return "{" + where + ", \"id\": \"" + e.IdText() + "\", \"manufacturer\": \"" +
+             e.ManufacturerText() + "\", \"version\": " + std::to_string(e.header.Version) +
+             ", \"medium\": " + std::to_string(e.header.Medium) + "}";
+    case ScanEntry::Kind::Collision:
+      return "{" + where + ", \"collision\": true}";
+    case ScanEntry::Kind::NoData:
+      return "{" + where + ", \"data\": false}";
+  }
+  return "{" + where + "}";
+}
+
+// Takes --primary [FROM-TO], --secondary [MASK] and --json out of `args`; the values are
+// optional, so they are only taken when they look like one.
+bool TakeScanOptions(std::vector<std::string>& args, std::vector<Job>& jobs, bool& json) {
+  std::vector<std::string> rest;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool has_next = i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0;
+    if (a == "--json") {
+      json = true;
+    } else if (a == "--primary") {
+      Job j;
+      if (has_next) {
+        const auto range = ParseAddressRange(args[i + 1]);
+        if (!range) {
+          std::fprintf(stderr, "nord5-cli: --primary takes FROM-TO within 0-%d, not \"%s\"\n",
+                       kMaxScanAddress, args[i + 1].c_str());
+          return false;
+        }
+        j.first = range->first;
+        j.last = range->second;
+        ++i;
+      }
+      jobs.push_back(j);
+    } else if (a == "--secondary") {
+      Job j;
+      j.kind = ScanKind::Secondary;
+      if (has_next) {
+        const auto mask = ParseScanMask(args[i + 1]);
+        if (!mask) {
+          std::fprintf(stderr,
+                       "nord5-cli: --secondary takes eight characters, digits or F, not \"%s\"\n",
+                       args[i + 1].c_str());
+          return false;
+        }
+        j.mask = *mask;
+        ++i;
+      }
+      jobs.push_back(j);
+    } else {
+      rest.push_back(a);
+    }
+  }
+  args = std::move(rest);
+  return true;
+}
+
+int Scan(const std::vector<std::string>& arguments) {
+  std::vector<std::string> args = arguments;
+  std::vector<Job> jobs;
+  bool json = false;
+  if (!TakeScanOptions(args, jobs, json)) return kExitUsage;
+  for (const char* not_here : {"--address", "--id"}) {
+    if (std::find(args.begin(), args.end(), not_here) != args.end()) {
+      std::fprintf(stderr, "nord5-cli: scan looks at every address; %s does not apply\n", not_here);
+      return kExitUsage;
+    }
+  }
+  Options opts(args);
+  CommonOptions common;
+  if (!ParseCommandLine(opts, common, 0, kUsage)) return kExitUsage;
+  if (jobs.empty()) jobs.push_back(Job{});
+
+  Clock& clock = SystemClock::Instance();
+  PollTimers timers(clock);
+  auto list = std::make_unique<TPortList>();
+  if (!common.port.empty()) list->AddExtraPort(common.port);
+  TCommPort port(
+      clock, timers,
+      [](const std::string&) -> std::unique_ptr<SerialLine> {
+        return std::make_unique<PosixSerialLine>();
+      },
+      std::move(list));
+  if (!common.port.empty()) port.SetPort(common.port);
+  port.SetTickMode(TCommPort::TickMode::OnDemand);
+  const std::int64_t started = clock.NowMs();
+  if (common.trace) {
+    SetTraceBytesHook([started, &clock](int direction, const std::uint8_t* data, std::size_t n) {
+      std::string line = std::to_string(clock.NowMs() - started);
+      line += direction == kTraceSent ? " TX" : " RX";
+      char hex[4];
+      for (std::size_t i = 0; i < n; ++i) {
+        std::snprintf(hex, sizeof hex, " %02X", data[i]);
+        line += hex;
+      }
+      std::fprintf(stderr, "%s\n", line.c_str());
+    });
+  }
+  struct TraceOff {
+    bool on;
+    ~TraceOff() {
+      if (on) SetTraceBytesHook({});
+    }
+  } trace_off{common.trace};
+
+  // Progress on a terminal only, on one line that the results overwrite.
+  const bool show_progress = ::isatty(STDERR_FILENO) == 1 && !common.trace;
+  TBusScanner scanner(port, clock);
+  std::vector<ScanEntry> all;
+  auto clear_progress = [show_progress] {
+    if (show_progress) std::fputs("\r\033[K", stderr);
+  };
+  scanner.SetEvents({[&](const ScanEntry& e) {
+                       all.push_back(e);
+                       if (json) return;
+                       clear_progress();
+                       std::printf("%s\n", Plain(e).c_str());
+                       std::fflush(stdout);
+                     },
+                     [&](int value, int max) {
+                       if (!show_progress || max <= 0) return;
+                       std::fprintf(stderr, "\r\033[K%3d%%  %s, %zu found", value * 100 / max,
+                                    scanner.CurrentProbe().c_str(), all.size());
+                       std::fflush(stderr);
+                     },
+                     {}});
+
+  g_interrupted = 0;
+  struct sigaction sa {}, old_int{}, old_term{};
+  sa.sa_handler = OnInterrupt;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, &old_int);
+  sigaction(SIGTERM, &sa, &old_term);
+
+  int status = kExitOk;
+  for (const Job& job : jobs) {
+    const ScanStart s = job.kind == ScanKind::Primary ? scanner.StartPrimary(job.first, job.last)
+                                                      : scanner.StartSecondary(job.mask);
+    if (s == ScanStart::CantOpenPort || s == ScanStart::Busy) {
+      std::fprintf(stderr, "%s\n", std::string(kTextCantOpenPort).c_str());
+      status = kExitCantOpen;
+      break;
+    }
+    while (scanner.Running()) {
+      if (g_interrupted) {
+        scanner.Stop();
+        break;
+      }
+      const std::int64_t now = clock.NowMs();
+      std::int64_t wake = timers.NextDue();
+      const std::int64_t deadline = port.NextDeadlineMs();
+      if (deadline >= 0 && (wake < 0 || deadline < wake)) wake = deadline;
+      const int timeout =
+          wake < 0 ? 100 : static_cast<int>(std::clamp<std::int64_t>(wake - now, 0, 100));
+      pollfd pfd{port.PollFd(), POLLIN, 0};
+      const int ready = ::poll(&pfd, pfd.fd >= 0 ? 1 : 0, timeout);
+      if (ready > 0 && (pfd.revents & (POLLIN | POLLERR | POLLHUP)) != 0) port.Tick();
+      timers.RunDue();
+      scanner.CheckPort();
+    }
+    if (g_interrupted) {
+      status = kExitInterrupted;
+      break;
+    }
+  }
+  sigaction(SIGINT, &old_int, nullptr);
+  sigaction(SIGTERM, &old_term, nullptr);
+  clear_progress();
+
+  if (json && status != kExitCantOpen) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < all.size(); ++i)
+      out += (i ? ",\n  " : "\n  ") + Json(all[i]);
+    out += all.empty() ? "]\n" : "\n]\n";
+    std::fputs(out.c_str(), stdout);
+  } else if (all.empty() && status == kExitOk) {
+    std::fprintf(stderr, "No meter answered\n");
+  }
+  if (status == kExitInterrupted) std::fprintf(stderr, "Stopped\n");
+  return status;
+}
+
+}  // namespace
+}  // namespace nord5::cli
+
+NORD5_CLI_COMMAND("scan",
+                  "[--primary [FROM-TO]] [--secondary [MASK]] [--json] [--port PATH] [--trace]  "
+                  "find the meters on the bus",
+                  nord5::cli::Scan);
