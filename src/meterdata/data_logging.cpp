@@ -101,7 +101,7 @@ bool AppendLine(const std::string& file, const std::string& text) {
 std::int64_t LogIntervalMs(const std::string& seconds_text) {
   const auto v = ParseInt(seconds_text);
   if (!v) return 1000;
-  // The field takes digits only; a number beyond a day's worth of weeks is clamped, not wrapped.
+  // The field takes digits only; more than 100 days is clamped rather than overflowing.
   constexpr long long kMaxSeconds = 100LL * 24 * 3600;
   const long long s = *v < 0 ? 0 : (*v > kMaxSeconds ? kMaxSeconds : *v);
   return static_cast<std::int64_t>(s) * 1000;

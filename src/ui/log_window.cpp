@@ -333,6 +333,8 @@ void TfmLogWindow::AddText(const std::string& text, bool cr) {
   LastDirection = -1;
 }
 
+void TfmLogWindow::SetMaxLines(int lines) { RichEdit->setMaximumBlockCount(lines); }
+
 void TfmLogWindow::ScrollToEnd() {
   QScrollBar* v = RichEdit->verticalScrollBar();
   v->setValue(v->maximum());

@@ -77,7 +77,7 @@ class TfmLogWindow final : public QWidget {
   Q_OBJECT
  public:
   // Lines kept in the text; the oldest go first.
-  static constexpr int kMaxLines = 200000;
+  static constexpr int kMaxLines = 20000;
   // Payload moved into the text per writer tick, so a long backlog never stalls the window.
   static constexpr std::size_t kBatchBytes = 16 * 1024;
   static constexpr int kWriterIntervalMs = 10;
@@ -109,6 +109,8 @@ class TfmLogWindow final : public QWidget {
   // a byte order mark.
   bool StoreLog(const QString& path, bool rich);
 
+  // Lines kept (kMaxLines unless changed, for measurements).
+  void SetMaxLines(int lines);
   TLogQueue& Queue() { return queue_; }
   QPlainTextEdit* Text() const { return RichEdit; }
   QCheckBox* Hex() const { return cbHEX; }

@@ -260,8 +260,9 @@ TEST_F(LoggingBench, NewFileGetsTheHeaderThenOneIntegerLinePerReading) {
     std::snprintf(id, sizeof id, "%x", meter_->Identification());  // BCD digits
     EXPECT_EQ(fields[1], std::to_string(std::stoll(id)));
   }
-  // The dump of the decoder is no business of the file; the status panel keeps the count.
+  // Between readings the status panel keeps the count instead of "Done".
   EXPECT_TRUE(logger_->Active());
+  EXPECT_FALSE(port_->IsOpen());
   EXPECT_EQ(host_.status1, "Received count: 3");
 }
 

@@ -186,8 +186,12 @@ class LogWindowTest : public QObject {
     QVERIFY(!window_->FindNext("delta", false, false));
     QCOMPARE(dialogs_.shown.size(), std::size_t{3});
     // Case and whole words as chosen.
+    dialogs_.QueueAnswer(MsgResult::No);
     QVERIFY(!window_->FindNext("BETA", true, false));
+    dialogs_.QueueAnswer(MsgResult::No);
     QVERIFY(!window_->FindNext("bet", false, true));
+    dialogs_.QueueAnswer(MsgResult::No);
+    QVERIFY(window_->FindNext("BETA", false, true));
   }
 
   void StoreLogAsRichTextOrUtf16() {
