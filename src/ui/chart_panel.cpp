@@ -51,6 +51,15 @@ void Padded(double lo, double hi, double& out_lo, double& out_hi) {
   out_hi = hi + pad;
 }
 
+// A tick step of 1, 2 or 5 times a power of ten, at least 1: row numbers are whole.
+double WholeStep(double span) {
+  const double raw = std::max(1.0, span / 5);
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 5.0})
+    if (raw <= m * power) return m * power;
+  return 10 * power;
+}
+
 }  // namespace
 
 ChartZoomView::ChartZoomView(QChart* chart, QWidget* parent) : QChartView(chart, parent) {
@@ -449,7 +458,11 @@ void ChartPanel::UpdateRanges() {
                   QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(hi)));
     }
   } else if (auto* v = qobject_cast<QValueAxis*>(x_axis_)) {
-    v->setRange(have_x ? std::max(0.0, lo) : 0, hi);
+    lo = have_x ? std::max(0.0, lo) : 0;
+    v->setRange(lo, hi);
+    v->setTickType(QValueAxis::TicksDynamic);
+    v->setTickAnchor(0);
+    v->setTickInterval(WholeStep(hi - lo));
   }
   for (auto& [units, axis] : y_axes_) {
     bool any = false;

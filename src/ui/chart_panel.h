@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QChartView>
-#include <QHash>
 #include <QList>
 #include <QPointF>
 #include <QPointer>
