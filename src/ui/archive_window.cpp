@@ -16,6 +16,7 @@
 
 #include "foundation/settings.h"
 #include "mbus/records.h"
+#include "ui/chart_panel.h"
 #include "ui/qt_seams.h"
 
 #include "foundation/clock.h"
@@ -53,7 +54,7 @@ TNewTabSheet::TNewTabSheet(QWidget* parent, int index, const QString& name) : QW
   Grid = new TNewStringGrid(this, index, name);
   auto* lay = new QVBoxLayout(this);
   lay->setContentsMargins(0, 0, 0, 0);
-  lay->addWidget(Grid);
+  lay->addWidget(GridWithChart(Grid, [] { return '.'; }));  // logged numbers always use '.'
 }
 
 TfmArchiveWindow::TfmArchiveWindow(QWidget* parent) : QWidget(parent, Qt::Window) {

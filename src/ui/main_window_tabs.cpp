@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
+#include "mbus/decoder.h"
+#include "ui/chart_panel.h"
 #include "ui/main_window.h"
 #include "ui/pictures.h"
 #include "ui/widgets.h"
@@ -687,7 +689,8 @@ QWidget* TfmTermuloConfig::BuildArchiveTab() {
   QPalette p = grid->palette();
   p.setColor(QPalette::Base, QColor(255, 251, 240));
   grid->setPalette(p);
-  left->addWidget(grid, 1);
+  // The records' numbers carry the system's decimal separator.
+  left->addWidget(GridWithChart(grid, [] { return SystemDecimalSeparator(); }), 1);
   auto* credits = new QHBoxLayout;
   QPushButton* cr = MakeButton(page, "btCredits", "Optical credits M-Bus credits");
   credits->addWidget(cr);
