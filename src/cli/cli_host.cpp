@@ -76,6 +76,14 @@ MsgResult StderrDialogs::Message(const std::string& text, MsgIcon, MsgButtons bu
   }
 }
 
+MsgResult StderrDialogs::MessageWithDetail(const std::string& text, const std::string& detail,
+                                           MsgIcon icon, MsgButtons buttons) {
+  const MsgResult r = Message(text, icon, buttons);
+  std::fprintf(stderr, "%s\n", detail.c_str());
+  std::fflush(stderr);
+  return r;
+}
+
 TimerId PollTimers::Start(std::int64_t interval_ms, bool periodic, std::function<void()> fn) {
   if (periodic && interval_ms < 1) interval_ms = 1;
   const TimerId id = next_++;

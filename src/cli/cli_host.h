@@ -42,6 +42,9 @@ class StderrDialogs final : public Dialogs {
  public:
   MsgResult Message(const std::string& text, MsgIcon icon, MsgButtons buttons,
                     bool default_no = false) override;
+  // The detail is a second line on stderr.
+  MsgResult MessageWithDetail(const std::string& text, const std::string& detail, MsgIcon icon,
+                              MsgButtons buttons) override;
   std::optional<FileDialogResult> FileDialog(const FileDialogRequest&) override { return {}; }
   std::vector<std::string> shown;  // every text, in order
 };

@@ -73,7 +73,7 @@ bool TProtocolEngine::StartExchange() {
   if (!port_.IsOpen()) {
     if (in.LoggingChecked) host_.UncheckLogging();
     ProgressOff();
-    host_.GetDialogs().Error(std::string(kTextCantOpenPort));
+    host_.GetDialogs().Error(std::string(kTextCantOpenPort), port_.OpenError());
     return false;
   }
   SetWaitTime(kWaitStep);

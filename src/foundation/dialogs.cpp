@@ -4,11 +4,18 @@ namespace nord5 {
 
 MsgResult ScriptedDialogs::Message(const std::string& text, MsgIcon icon, MsgButtons buttons,
                                    bool /*default_no*/) {
-  shown.push_back(Shown{text, icon, buttons});
+  shown.push_back(Shown{text, icon, buttons, {}});
   MsgResult fallback = buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok;
   if (answers.empty()) return fallback;
   const MsgResult r = answers.front();
   answers.pop_front();
+  return r;
+}
+
+MsgResult ScriptedDialogs::MessageWithDetail(const std::string& text, const std::string& detail,
+                                             MsgIcon icon, MsgButtons buttons) {
+  const MsgResult r = Message(text, icon, buttons);
+  shown.back().Detail = detail;
   return r;
 }
 

@@ -36,7 +36,21 @@ class Dialogs {
   // Modal file dialog; empty when cancelled.
   virtual std::optional<FileDialogResult> FileDialog(const FileDialogRequest& request) = 0;
 
+  // The message box with a smaller detail text under the message (the operating system's reason,
+  // say). Boxes without a place for it show the text alone.
+  virtual MsgResult MessageWithDetail(const std::string& text, const std::string& /*detail*/,
+                                      MsgIcon icon, MsgButtons buttons) {
+    return Message(text, icon, buttons);
+  }
+
   void Error(const std::string& text) { Message(text, MsgIcon::Error, MsgButtons::Ok); }
+  // An error with a detail text; the plain error when the detail is empty.
+  void Error(const std::string& text, const std::string& detail) {
+    if (detail.empty())
+      Error(text);
+    else
+      MessageWithDetail(text, detail, MsgIcon::Error, MsgButtons::Ok);
+  }
   void Info(const std::string& text) { Message(text, MsgIcon::Information, MsgButtons::Ok); }
   bool AskYesNo(const std::string& text, bool default_no = false) {
     return Message(text, MsgIcon::Warning, MsgButtons::YesNo, default_no) == MsgResult::Yes;
@@ -51,9 +65,12 @@ class ScriptedDialogs final : public Dialogs {
     std::string Text;
     MsgIcon Icon;
     MsgButtons Buttons;
+    std::string Detail = {};
   };
   MsgResult Message(const std::string& text, MsgIcon icon, MsgButtons buttons,
                     bool default_no = false) override;
+  MsgResult MessageWithDetail(const std::string& text, const std::string& detail, MsgIcon icon,
+                              MsgButtons buttons) override;
   std::optional<FileDialogResult> FileDialog(const FileDialogRequest& request) override;
 
   void QueueAnswer(MsgResult r) { answers.push_back(r); }

@@ -4,53 +4,107 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <system_error>
-#include <vector>
 
 namespace nord5 {
 
 namespace {
 
-// A finite double as an exact decimal: |value| = 0.d1 d2 d3 ... x 10^exp. `digits` has no leading
-// or trailing zeros and is empty for zero.
+// A finite double as a decimal: |value| = 0.d1 d2 d3 ... x 10^exp. `digits` has no leading or
+// trailing zeros and is empty for zero. Lives on the stack: the buffer is never cleared, only the
+// first `size` digits count.
 struct Decimal {
-  std::string digits;
+  // Every double has an exact decimal expansion of at most 767 significant digits.
+  static constexpr int kCapacity = 800;
+  char digits[kCapacity];
+  int size = 0;
   int exp = 0;
   bool negative = false;
 
-  bool IsZero() const { return digits.empty(); }
+  bool IsZero() const { return size == 0; }
 };
 
 void StripTrailingZeros(Decimal& d) {
-  while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
-  if (d.digits.empty()) d.exp = 0;
+  while (d.size > 0 && d.digits[d.size - 1] == '0') --d.size;
+  if (d.size == 0) d.exp = 0;
 }
 
-// Every double has an exact decimal expansion of at most 767 significant digits, so asking
-// to_chars for more digits than that gives the exact value without any rounding.
-Decimal ExactDecimal(double value) {
-  Decimal d;
-  d.negative = std::signbit(value);
-  if (value == 0.0) return d;
-  char buf[832];
-  const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
-                                 std::chars_format::scientific, 780);
-  // buf holds "d.ddd...e+XX" (or "de+XX").
-  const char* p = buf;
-  const char* end = res.ptr;
-  const char* e = p;
-  while (e != end && *e != 'e') ++e;
-  for (const char* q = p; q != e; ++q)
-    if (*q != '.') d.digits.push_back(*q);
+// Reads the digits of to_chars output ("ddd.ddd" or "d.ddde+XX") into `d`: leading zeros are
+// skipped, `exp` counts the places before the point.
+void ReadDigits(const char* p, const char* end, Decimal& d) {
+  d.size = 0;
+  int int_places = 0;
+  bool in_fraction = false;
+  int leading_fraction_zeros = 0;
+  for (; p != end && *p != 'e'; ++p) {
+    const char c = *p;
+    if (c == '.') {
+      in_fraction = true;
+      continue;
+    }
+    if (d.size == 0 && c == '0') {
+      if (in_fraction) ++leading_fraction_zeros;
+      continue;
+    }
+    if (!in_fraction) ++int_places;
+    d.digits[d.size++] = c;
+  }
   int exp10 = 0;
-  if (e != end) {
-    const char* q = e + 1;
+  if (p != end) {
+    const char* q = p + 1;
     if (q != end && *q == '+') ++q;
     std::from_chars(q, end, exp10);
   }
-  d.exp = exp10 + 1;
+  d.exp = (d.size == 0) ? 0 : (int_places > 0 ? int_places : -leading_fraction_zeros) + exp10;
   StripTrailingZeros(d);
-  return d;
+}
+
+// The exact decimal expansion: asking to_chars for more digits than any double has gives the
+// value without rounding.
+void ExactDecimal(double value, Decimal& d) {
+  d.negative = std::signbit(value);
+  d.size = 0;
+  d.exp = 0;
+  if (value == 0.0) return;
+  char buf[832];
+  const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                                 std::chars_format::scientific, 780);
+  ReadDigits(buf, res.ptr, d);
+}
+
+// Digits of the value rounded to nearest at `extra` places beyond the place a later RoundTo cuts
+// at: `fixed_places` decimal places (fixed) or `significant` digits (scientific). Rounding this
+// again half away from zero gives what rounding the exact value gives, unless its digits beyond
+// the cut are exactly 5 (the first rounding may have landed on the halfway point): the caller
+// then takes the exact expansion. See NeedsExact.
+constexpr int kGuardDigits = 4;
+
+// False when the digits do not fit the buffer (patterns with dozens of places).
+bool NearDecimalFixed(double value, int fixed_places, Decimal& d) {
+  d.negative = std::signbit(value);
+  char buf[96];
+  const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                                 std::chars_format::fixed, fixed_places + kGuardDigits);
+  if (res.ec != std::errc()) return false;
+  ReadDigits(buf, res.ptr, d);
+  return true;
+}
+
+bool NearDecimalScientific(double value, int significant, Decimal& d) {
+  d.negative = std::signbit(value);
+  char buf[96];
+  const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                                 std::chars_format::scientific, significant - 1 + kGuardDigits);
+  if (res.ec != std::errc()) return false;
+  ReadDigits(buf, res.ptr, d);
+  return true;
+}
+
+// True when the rounded digits end in a 5 exactly at the place RoundTo(d, keep) decides on: the
+// value may lie on either side of the halfway point.
+bool NeedsExact(const Decimal& d, int keep) {
+  return keep >= 0 && d.size == keep + 1 && d.digits[keep] == '5';
 }
 
 // Keeps the first `keep` significant digits, rounding half away from zero. `keep` may be zero or
@@ -58,19 +112,19 @@ Decimal ExactDecimal(double value) {
 void RoundTo(Decimal& d, int keep) {
   if (d.IsZero()) return;
   if (keep < 0) {
-    d.digits.clear();
+    d.size = 0;
     d.exp = 0;
     return;
   }
-  const auto k = static_cast<std::size_t>(keep);
-  if (k >= d.digits.size()) return;
-  const bool up = d.digits[k] >= '5';
-  d.digits.resize(k);
+  if (keep >= d.size) return;
+  const bool up = d.digits[keep] >= '5';
+  d.size = keep;
   if (up) {
-    std::size_t i = k;
+    int i = keep;
     while (i > 0 && d.digits[i - 1] == '9') d.digits[--i] = '0';
     if (i == 0) {
-      d.digits.insert(d.digits.begin(), '1');
+      d.digits[0] = '1';
+      d.size = 1;
       ++d.exp;
     } else {
       ++d.digits[i - 1];
@@ -81,8 +135,8 @@ void RoundTo(Decimal& d, int keep) {
 
 // The digit of the given place (1 = the first significant digit), '0' outside the digits.
 char DigitAt(const Decimal& d, long index) {
-  if (index < 0 || index >= static_cast<long>(d.digits.size())) return '0';
-  return d.digits[static_cast<std::size_t>(index)];
+  if (index < 0 || index >= d.size) return '0';
+  return d.digits[index];
 }
 
 std::string NonFinite(double value) {
@@ -90,11 +144,18 @@ std::string NonFinite(double value) {
   return value < 0 ? "-INF" : "INF";
 }
 
-// The sections of a pattern ("positive;negative;zero"), split outside quotes.
-std::vector<std::string_view> SplitSections(std::string_view pattern) {
-  std::vector<std::string_view> sections;
+// The first three sections of a pattern ("positive;negative;zero"), split outside quotes; a fourth
+// and later ones are never used.
+struct Sections {
+  std::string_view part[3];
+  int count = 0;
+};
+
+void SplitSections(std::string_view pattern, Sections& out) {
   std::size_t start = 0;
+  std::size_t end = pattern.size();
   char quote = 0;
+  out.count = 0;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     const char c = pattern[i];
     if (quote) {
@@ -102,12 +163,15 @@ std::vector<std::string_view> SplitSections(std::string_view pattern) {
     } else if (c == '"' || c == '\'') {
       quote = c;
     } else if (c == ';') {
-      sections.push_back(pattern.substr(start, i - start));
+      if (out.count == 2) {  // the third section ends here
+        end = i;
+        break;
+      }
+      out.part[out.count++] = pattern.substr(start, i - start);
       start = i + 1;
     }
   }
-  sections.push_back(pattern.substr(start));
-  return sections;
+  out.part[out.count++] = pattern.substr(start, end - start);
 }
 
 bool IsExponentAt(std::string_view s, std::size_t i) {
@@ -171,6 +235,30 @@ SectionLayout ScanSection(std::string_view s) {
   return l;
 }
 
+// Characters on the stack, or on the heap when a long pattern needs more.
+class CharBuffer {
+ public:
+  explicit CharBuffer(std::size_t capacity) {
+    if (capacity > sizeof small_) {
+      big_ = std::make_unique<char[]>(capacity);
+      data_ = big_.get();
+    }
+  }
+  CharBuffer(const CharBuffer&) = delete;
+  CharBuffer& operator=(const CharBuffer&) = delete;
+
+  void Put(char c) { data_[size_++] = c; }
+  char operator[](int i) const { return data_[i]; }
+  int Size() const { return static_cast<int>(size_); }
+  std::string Text() const { return std::string(data_, size_); }
+
+ private:
+  char small_[160];
+  std::unique_ptr<char[]> big_;
+  char* data_ = small_;
+  std::size_t size_ = 0;
+};
+
 // Writes `d` (already rounded) into one section.
 std::string Render(std::string_view s, const SectionLayout& l, const Decimal& d, char separator) {
   const char group_char = separator == ',' ? '.' : ',';
@@ -178,39 +266,41 @@ std::string Render(std::string_view s, const SectionLayout& l, const Decimal& d,
   const int frac_places = l.digit_count - l.decimal_index;
 
   // Integer digits, fraction digits and exponent of the value as shown.
-  std::string int_digits;
-  std::string frac_digits;
+  const int int_count = l.scientific ? (d.IsZero() ? 0 : int_places) : (d.exp > 0 ? d.exp : 0);
+  CharBuffer int_digits(static_cast<std::size_t>(int_count));
+  CharBuffer frac_digits(static_cast<std::size_t>(frac_places));
   int shown_exponent = 0;
   if (l.scientific) {
     if (!d.IsZero()) {
-      for (int i = 0; i < int_places; ++i) int_digits.push_back(DigitAt(d, i));
+      for (int i = 0; i < int_places; ++i) int_digits.Put(DigitAt(d, i));
       shown_exponent = d.exp - int_places;
     }
     for (int i = 0; i < frac_places; ++i)
-      frac_digits.push_back(d.IsZero() ? '0' : DigitAt(d, int_places + i));
+      frac_digits.Put(d.IsZero() ? '0' : DigitAt(d, int_places + i));
   } else {
-    for (int i = 0; i < d.exp; ++i) int_digits.push_back(DigitAt(d, i));
-    for (int i = 0; i < frac_places; ++i) frac_digits.push_back(DigitAt(d, d.exp + i));
+    for (int i = 0; i < d.exp; ++i) int_digits.Put(DigitAt(d, i));
+    for (int i = 0; i < frac_places; ++i) frac_digits.Put(DigitAt(d, d.exp + i));
   }
   // Trailing zeros beyond the last '0' placeholder are dropped.
   int shown_frac = 0;
   for (int i = 0; i < frac_places; ++i)
-    if (frac_digits[static_cast<std::size_t>(i)] != '0') shown_frac = i + 1;
+    if (frac_digits[i] != '0') shown_frac = i + 1;
   if (l.last_zero - int_places > shown_frac) shown_frac = l.last_zero - int_places;
 
-  std::string out;
-  const int int_len = static_cast<int>(int_digits.size());
+  // Each pattern character gives at most two characters (a digit and a group separator); the
+  // digits without a placeholder, an exponent and its sign come on top.
+  CharBuffer out(2 * s.size() + 2 * static_cast<std::size_t>(int_count) + 16);
+  const int int_len = int_digits.Size();
   bool extra_done = false;
   auto put_int_digit = [&](char c, int place) {
-    out.push_back(c);
-    if (l.thousands && place > 1 && (place - 1) % 3 == 0) out.push_back(group_char);
+    out.Put(c);
+    if (l.thousands && place > 1 && (place - 1) % 3 == 0) out.Put(group_char);
   };
   // Integer digits that have no placeholder of their own go before the first one.
   auto put_extra = [&]() {
     if (extra_done || l.digit_count == 0) return;  // a pattern without digits shows none
     extra_done = true;
-    for (int i = 0; i < int_len - int_places; ++i)
-      put_int_digit(int_digits[static_cast<std::size_t>(i)], int_len - i);
+    for (int i = 0; i < int_len - int_places; ++i) put_int_digit(int_digits[i], int_len - i);
   };
 
   int placeholder = 0;
@@ -222,7 +312,7 @@ std::string Render(std::string_view s, const SectionLayout& l, const Decimal& d,
       if (c == quote) {
         quote = 0;
       } else {
-        out.push_back(c);
+        out.Put(c);
       }
       continue;
     }
@@ -233,57 +323,58 @@ std::string Render(std::string_view s, const SectionLayout& l, const Decimal& d,
       if (placeholder < int_places) {
         const int place = int_places - placeholder;
         if (place <= int_len) {
-          put_int_digit(int_digits[static_cast<std::size_t>(int_len - place)], place);
+          put_int_digit(int_digits[int_len - place], place);
         } else if (l.first_zero >= 0 && placeholder >= l.first_zero) {
           put_int_digit('0', place);
         }
       } else {
         const int f = placeholder - int_places + 1;
-        if (f <= shown_frac) out.push_back(frac_digits[static_cast<std::size_t>(f - 1)]);
+        if (f <= shown_frac) out.Put(frac_digits[f - 1]);
       }
       ++placeholder;
     } else if (c == '.') {
       if (!point_done) {
         point_done = true;
         put_extra();
-        if (shown_frac > 0) out.push_back(separator);
+        if (shown_frac > 0) out.Put(separator);
       }
     } else if (c == ',') {
       // grouping is done by the digits
     } else if (IsExponentAt(s, i)) {
       put_extra();
-      out.push_back(c);
+      out.Put(c);
       const bool always_sign = s[i + 1] == '+';
       if (shown_exponent < 0) {
-        out.push_back('-');
+        out.Put('-');
       } else if (always_sign) {
-        out.push_back('+');
+        out.Put('+');
       }
-      std::string e = std::to_string(std::abs(shown_exponent));
-      if (static_cast<int>(e.size()) < l.exponent_digits)
-        e.insert(0, static_cast<std::size_t>(l.exponent_digits) - e.size(), '0');
-      out += e;
+      char e[16];
+      const auto res = std::to_chars(e, e + sizeof e, std::abs(shown_exponent));
+      const int e_len = static_cast<int>(res.ptr - e);
+      for (int k = e_len; k < l.exponent_digits; ++k) out.Put('0');
+      for (int k = 0; k < e_len; ++k) out.Put(e[k]);
       i += 2;
       while (i < s.size() && s[i] == '0') ++i;
       --i;
     } else {
-      out.push_back(c);
+      out.Put(c);
     }
   }
-  return out;
+  return out.Text();
 }
 
-// The general format on a rounded decimal (FloatToStr).
-std::string General(Decimal d, char separator) {
+// The general format (FloatToStr) of `d`, rounded here to 15 significant digits.
+std::string General(Decimal& d, char separator) {
   RoundTo(d, 15);
   if (d.IsZero()) return "0";
   std::string out = d.negative ? "-" : "";
-  const int n = static_cast<int>(d.digits.size());
+  const int n = d.size;
   if (d.exp > 15 || d.exp < -3) {
     out.push_back(d.digits[0]);
     if (n > 1) {
       out.push_back(separator);
-      out.append(d.digits, 1);
+      out.append(d.digits + 1, static_cast<std::size_t>(n - 1));
     }
     out.push_back('E');
     out += std::to_string(d.exp - 1);
@@ -293,13 +384,13 @@ std::string General(Decimal d, char separator) {
     out += '0';
     out.push_back(separator);
     out.append(static_cast<std::size_t>(-d.exp), '0');
-    out += d.digits;
+    out.append(d.digits, static_cast<std::size_t>(n));
     return out;
   }
   for (int i = 0; i < d.exp; ++i) out.push_back(DigitAt(d, i));
   if (n > d.exp) {
     out.push_back(separator);
-    out.append(d.digits, static_cast<std::size_t>(d.exp));
+    out.append(d.digits + d.exp, static_cast<std::size_t>(n - d.exp));
   }
   return out;
 }
@@ -318,30 +409,41 @@ std::string FormatFloat(double value, std::string_view pattern, char separator) 
   if (!std::isfinite(value)) return NonFinite(value);
   if (pattern.empty()) return FloatToStr(value, separator);
 
-  const std::vector<std::string_view> sections = SplitSections(pattern);
-  auto section_or_first = [&](std::size_t i) {
-    return i < sections.size() && !sections[i].empty() ? sections[i] : sections[0];
+  Sections sections;
+  SplitSections(pattern, sections);
+  auto section_or_first = [&](int i) {
+    return i < sections.count && !sections.part[i].empty() ? sections.part[i] : sections.part[0];
   };
-  const bool own_negative = sections.size() > 1 && !sections[1].empty();
+  const bool own_negative = sections.count > 1 && !sections.part[1].empty();
 
-  Decimal d = ExactDecimal(value);
-  std::string_view section = d.negative && own_negative ? sections[1] : sections[0];
-  if (d.IsZero()) section = section_or_first(2);
+  const bool negative = std::signbit(value);
+  std::string_view section = negative && own_negative ? sections.part[1] : sections.part[0];
+  if (value == 0.0) section = section_or_first(2);
   SectionLayout layout = ScanSection(section);
 
   // Fixed notation beyond 18 integer digits falls back to the general format, as the classic
-  // formatter does; it also keeps 300-digit strings out of text fields.
-  if (!layout.scientific && d.exp > 18) return FloatToStr(value, separator);
+  // formatter does; it also keeps 300-digit strings out of text fields. (1e18 is a double.)
+  if (!layout.scientific && std::fabs(value) >= 1e18) return FloatToStr(value, separator);
 
-  if (layout.scientific) {
-    RoundTo(d, layout.digit_count > 0 ? layout.digit_count : 1);
+  // The digits are rounded twice: to nearest a few places beyond the last shown one, then half
+  // away from zero to it. The exact expansion is needed only when the first rounding ends on 5.
+  Decimal d;
+  const int significant = layout.digit_count > 0 ? layout.digit_count : 1;
+  const int fixed_places = layout.digit_count - layout.decimal_index;
+  if (value == 0.0) {
+    d.negative = negative;
+  } else if (layout.scientific) {
+    if (!NearDecimalScientific(value, significant, d) || NeedsExact(d, significant))
+      ExactDecimal(value, d);
   } else {
-    RoundTo(d, d.exp + (layout.digit_count - layout.decimal_index));
+    if (!NearDecimalFixed(value, fixed_places, d) || NeedsExact(d, d.exp + fixed_places))
+      ExactDecimal(value, d);
   }
+  RoundTo(d, layout.scientific ? significant : d.exp + fixed_places);
   if (d.IsZero()) {
     // A value that rounds to zero shows without a sign, with the zero section when there is one.
-    if (sections.size() > 2 && !sections[2].empty() && section != sections[2]) {
-      section = sections[2];
+    if (sections.count > 2 && !sections.part[2].empty() && section != sections.part[2]) {
+      section = sections.part[2];
       layout = ScanSection(section);
     }
     return Render(section, layout, d, separator);
@@ -353,7 +455,13 @@ std::string FormatFloat(double value, std::string_view pattern, char separator) 
 
 std::string FloatToStr(double value, char separator) {
   if (!std::isfinite(value)) return NonFinite(value);
-  return General(ExactDecimal(value), separator);
+  Decimal d;
+  if (value == 0.0) {
+    d.negative = std::signbit(value);
+  } else {
+    if (!NearDecimalScientific(value, 15, d) || NeedsExact(d, 15)) ExactDecimal(value, d);
+  }
+  return General(d, separator);
 }
 
 std::optional<double> ParseFloat(std::string_view text, char separator) {

@@ -1,6 +1,7 @@
 #include "mbus/decoder.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -43,6 +44,34 @@ void CutTo(std::string& s, std::size_t max) {
   std::size_t n = max;
   while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
   s.resize(n);
+}
+
+void AppendNumber(std::string& s, std::int64_t n) {
+  char text[24];
+  const auto res = std::to_chars(text, text + sizeof text, n);
+  s.append(text, res.ptr);
+}
+
+// Empties a list entry like a fresh one, keeping the buffers of its texts for the next use.
+// (Every member of TTableRecord is set here.)
+void ResetKeepingCapacity(TTableRecord& r) {
+  r.Index = 0;
+  r.Name.clear();
+  r.Units.clear();
+  r.Value = std::monostate{};
+  r.iValue = std::monostate{};
+  r.iDIF.clear();
+  r.iMul = std::monostate{};
+  r.InsType = 0;
+  r.AccType = TAccount::acc_None;
+  r.MS_Parm = TParametersTypes::wsr_Index;
+  r.MS_Show = 0;
+  r.MS_Pic = 0;
+  r.MS_Report = false;
+  r.LinkField.clear();
+  r.LinkTable.clear();
+  r.Offset = 0;
+  r.Length = 0;
 }
 
 // A read-only view of the frame up to the limit: every byte is checked before it is read.
@@ -402,10 +431,12 @@ RecordStatus ReadDataRecord(T_Value& v, std::span<const std::uint8_t> frame, int
 
 // ---- Conversion and naming -------------------------------------------------------------------
 
-void ConvertValue(T_Value& v) {
+namespace {
+
+// ConvertValue with the names written into `r` (v.FullNames or an entry of the list).
+void ConvertValueInto(T_Value& v, TTableRecord& r) {
   const QuantityRow& row = Quantity(v.Reik);
-  TTableRecord& r = v.FullNames;
-  r = TTableRecord{};
+  ResetKeepingCapacity(r);
   r.Name = row.Name;
   r.Units = row.Units;
   r.AccType = row.AccType;
@@ -481,34 +512,45 @@ void ConvertValue(T_Value& v) {
     }
   }
 
-  std::string name = r.Name;
+  // The name is built in place: its buffer is reused from one decoding to the next.
+  std::string& name = r.Name;
   if (v.ValUnit > 0) {
-    name += std::to_string(v.ValUnit);
+    AppendNumber(name, v.ValUnit);
     CutTo(name, kMaxNameLength);
   }
   if (!v.ExtName.empty()) {
-    name = v.ExtReik != TReiksmes::rmNone ? v.ExtName + " " + name : v.ExtName;
+    if (v.ExtReik != TReiksmes::rmNone) {
+      name.insert(0, 1, ' ');
+      name.insert(0, v.ExtName);
+    } else {
+      name.assign(v.ExtName);
+    }
     CutTo(name, kMaxNameLength);
   }
   if (v.ValFunc == 1) {
-    name = "Max " + name;
+    name.insert(0, "Max ");
   } else if (v.ValFunc == 2) {
-    name = "Min " + name;
+    name.insert(0, "Min ");
   } else if (v.ValFunc == 3 && name.find("Error") == std::string::npos) {
-    name = "Error " + name;
+    name.insert(0, "Error ");
   }
   CutTo(name, kMaxNameLength);
   if (v.ValTariff > 0) {
-    name += ", T" + std::to_string(v.ValTariff);
+    name += ", T";
+    AppendNumber(name, v.ValTariff);
     CutTo(name, kMaxNameLength);
   }
   if (v.ValStorage > 0) {
-    name += ", S" + std::to_string(v.ValStorage);
+    name += ", S";
+    AppendNumber(name, v.ValStorage);
     CutTo(name, kMaxNameLength);
   }
-  r.Name = std::move(name);
   CutTo(r.Units, kMaxUnitsLength);
 }
+
+}  // namespace
+
+void ConvertValue(T_Value& v) { ConvertValueInto(v, v.FullNames); }
 
 // ---- The list --------------------------------------------------------------------------------
 
@@ -536,52 +578,114 @@ void TraceMeterData(const TFullRecord& DR) {
   trace("\r*******************************************************", false);
 }
 
-bool DecodeMBusRecords(std::span<const std::uint8_t> Frame, int Limit, tMBUS_RecArray& Records,
-                       std::int32_t& ID, std::int32_t& MBusA) {
-  Records.Count = 0;
-  ID = 0;
-  MBusA = 0;
-  if (Frame.size() < 11) return false;
-  ID = static_cast<std::int32_t>(DecodeBCD(Frame.data() + 7, 4));
-  MBusA = Frame[5];
+namespace {
 
-  tMBUS_Record& first = Records.Rec[0];
-  first = tMBUS_Record{};
-  first.Data.Index = 1;
-  first.Data.Name = "DeviceID";
-  first.Data.Value = static_cast<std::int64_t>(static_cast<std::uint32_t>(ID));
-  first.Data.Offset = 7;
-  first.Data.Length = 4;
-  Records.Count = 1;
+void FillDeviceEntry(TTableRecord& d, std::int32_t id) {
+  ResetKeepingCapacity(d);
+  d.Index = 1;
+  d.Name = "DeviceID";
+  d.Value = static_cast<std::int64_t>(static_cast<std::uint32_t>(id));
+  d.Offset = 7;
+  d.Length = 4;
+}
 
-  const Bytes b(Frame, Limit);
-  T_Value v;
+// Reads the records after the fixed header into the entries from 1 on; `slot(i)` gives the
+// working state and the list entry of entry i (the entries are filled in order). Gives the number
+// of entries, the identification entry included.
+template <typename Slot>
+int ReadRecords(std::span<const std::uint8_t> frame, int limit, Slot&& slot) {
+  const Bytes b(frame, limit);
+  int count = 1;
   int cursor = kFixedHeaderEnd;
-  while (cursor < b.Limit() && Records.Count < kMaxDecodedEntries) {
+  while (cursor < b.Limit() && count < kMaxDecodedEntries) {
     if (b[cursor] == 0x2F) {  // idle filler
       ++cursor;
       continue;
     }
     const int start = cursor;
+    auto [v, data] = slot(count);
     v.Index = cursor;
     int length = 0;
-    if (ReadDataRecord(v, Frame, b.Limit(), length) != RecordStatus::Decoded) break;
+    if (ReadDataRecord(v, frame, b.Limit(), length) != RecordStatus::Decoded) break;
     cursor = v.Index + length;
-    const TVariant raw = v.Value;
-    const double daug = v.Daug;
-    ConvertValue(v);
+    const TVariant raw = v.Value;  // a number: ConvertValue replaces it with the displayed value
+    ConvertValueInto(v, data);
+    data.Value = v.Value;
+    data.iValue = raw;
+    data.iDIF = v.DIF;
+    data.iMul = v.Daug;
+    data.Index = count + 1;
+    data.Offset = start;
+    data.Length = cursor - start;
+    ++count;
+  }
+  return count;
+}
 
-    tMBUS_Record& entry = Records.Rec[Records.Count];
-    entry.Conf = v;
-    entry.Data = v.FullNames;
-    entry.Data.Value = v.Value;
-    entry.Data.iValue = raw;
-    entry.Data.iDIF = v.DIF;
-    entry.Data.iMul = daug;
-    entry.Data.Index = Records.Count + 1;
-    entry.Data.Offset = start;
-    entry.Data.Length = cursor - start;
-    ++Records.Count;
+bool ReadHeader(std::span<const std::uint8_t> frame, std::int32_t& id, std::int32_t& mbus_a) {
+  id = 0;
+  mbus_a = 0;
+  if (frame.size() < 11) return false;
+  id = static_cast<std::int32_t>(DecodeBCD(frame.data() + 7, 4));
+  mbus_a = frame[5];
+  return true;
+}
+
+// The list of one decoding and the working state of its records: kept from call to call, so that
+// the list (about 30 KB) is not zero-filled again and the buffers of its texts are reused. A
+// decoding started while one is running (from a handler or the trace hook) takes a fresh one.
+struct Workspace {
+  TFullRecord list;
+  T_Value value;
+  bool busy = false;
+};
+
+// The kept workspace, or a fresh one in `own` when the kept one is in use.
+Workspace& AcquireWorkspace(std::unique_ptr<Workspace>& own) {
+  thread_local std::unique_ptr<Workspace> kept;
+  if (!kept) kept = std::make_unique<Workspace>();
+  if (!kept->busy) return *kept;
+  own = std::make_unique<Workspace>();
+  return *own;
+}
+
+class WorkspaceLease {
+ public:
+  explicit WorkspaceLease(Workspace& w) : w_(w) { w_.busy = true; }
+  ~WorkspaceLease() { w_.busy = false; }
+  WorkspaceLease(const WorkspaceLease&) = delete;
+  WorkspaceLease& operator=(const WorkspaceLease&) = delete;
+
+ private:
+  Workspace& w_;
+};
+
+}  // namespace
+
+bool DecodeMBusRecords(std::span<const std::uint8_t> Frame, int Limit, tMBUS_RecArray& Records,
+                       std::int32_t& ID, std::int32_t& MBusA) {
+  Records.Count = 0;
+  if (!ReadHeader(Frame, ID, MBusA)) return false;
+  tMBUS_Record& first = Records.Rec[0];
+  first.Conf = T_Value{};
+  FillDeviceEntry(first.Data, ID);
+  // The names are written into Data first and copied into Conf.FullNames (ConvertValue's place
+  // for them) afterwards.
+  Records.Count = ReadRecords(Frame, Limit, [&Records](int i) {
+    tMBUS_Record& entry = Records.Rec[static_cast<std::size_t>(i)];
+    return std::pair<T_Value&, TTableRecord&>(entry.Conf, entry.Data);
+  });
+  for (int i = 1; i < Records.Count; ++i) {
+    const TTableRecord& data = Records.Rec[static_cast<std::size_t>(i)].Data;
+    TTableRecord& names = Records.Rec[static_cast<std::size_t>(i)].Conf.FullNames;
+    ResetKeepingCapacity(names);
+    names.Name = data.Name;
+    names.Units = data.Units;
+    names.AccType = data.AccType;
+    names.MS_Parm = data.MS_Parm;
+    names.MS_Show = data.MS_Show;
+    names.MS_Pic = data.MS_Pic;
+    names.MS_Report = data.MS_Report;
   }
   return true;
 }
@@ -592,15 +696,20 @@ bool DecodeMBusData(std::span<const std::uint8_t> Frame, int Limit, bool UseSyst
   // The one place where a failure of the decoding or of the consumer is swallowed: the caller
   // ignores the result, and nothing of a bad telegram may reach the window.
   try {
-    auto records = std::make_unique<tMBUS_RecArray>();
-    auto list = std::make_unique<TFullRecord>();
+    std::unique_ptr<Workspace> own;
+    Workspace& w = AcquireWorkspace(own);
+    WorkspaceLease lease(w);
     std::int32_t id = 0;
     std::int32_t mbus_a = 0;
-    if (!DecodeMBusRecords(Frame, Limit, *records, id, mbus_a)) return true;
-    BuildFullRecord(*records, *list);
-    TraceMeterData(*list);
+    if (!ReadHeader(Frame, id, mbus_a)) return true;
+    // The list is filled directly: the same entries BuildFullRecord would copy from the records.
+    FillDeviceEntry(w.list.Rec[0], id);
+    w.list.Count = ReadRecords(Frame, Limit, [&w](int i) {
+      return std::pair<T_Value&, TTableRecord&>(w.value, w.list.Rec[static_cast<std::size_t>(i)]);
+    });
+    TraceMeterData(w.list);
     if (!Handler) return false;
-    return Handler(id, mbus_a, *list);
+    return Handler(id, mbus_a, w.list);
   } catch (const std::exception&) {
     return true;
   }

@@ -55,10 +55,15 @@ void TCommPort::SetOpen(bool open) {
 }
 
 void TCommPort::DoOpen() {
+  open_error_.clear();
   list_->FindPCPorts();
   if (!list_->Contains(PC_.FPort)) return;  // absent: stays closed, the engine reports it
   std::unique_ptr<SerialLine> line = factory_ ? factory_(PC_.FPort) : nullptr;
-  if (!line || !line->Open(PC_.FPort)) return;
+  if (!line) return;
+  if (!line->Open(PC_.FPort)) {
+    open_error_ = line->OpenError();
+    return;
+  }
   line_ = std::move(line);
   if (!ApplyLineSettings()) {
     line_->Close();

@@ -79,6 +79,9 @@ class TCommPort {
     return FOpen;
   }
   void Close() { SetOpen(false); }
+  // Why the last open that failed did so, as the line told it ("" when it did not, and after an
+  // open that succeeded).
+  const std::string& OpenError() const { return open_error_; }
 
   // Line settings, backed by PC.
   const std::string& Port() const { return PC_.FPort; }
@@ -164,6 +167,7 @@ class TCommPort {
   std::unique_ptr<TPortList> list_;
   std::unique_ptr<SerialLine> line_;
   std::uint64_t line_generation_ = 0;  // changes with every open, so a tick notices a reopen
+  std::string open_error_;
 
   TNotifyEvent FBreakEvent;
   std::uint32_t FWaitEvent = kDefaultWaitEvent;

@@ -41,6 +41,8 @@ class SerialLine {
   virtual ~SerialLine() = default;
   // Opens `path` exclusively and non-blocking. False when it cannot be opened (or is in use).
   virtual bool Open(const std::string& path) = 0;
+  // Why the last Open failed, in words for the user ("" when the line cannot tell).
+  virtual std::string OpenError() const { return {}; }
   virtual bool IsOpen() const = 0;
   virtual void Close() = 0;
   // False when the platform cannot apply a setting.

@@ -41,9 +41,20 @@ void QtTimers::Stop(TimerId id) {
 
 MsgResult QtDialogs::Message(const std::string& text, MsgIcon icon, MsgButtons buttons,
                              bool default_no) {
+  return Show(text, {}, icon, buttons, default_no);
+}
+
+MsgResult QtDialogs::MessageWithDetail(const std::string& text, const std::string& detail,
+                                       MsgIcon icon, MsgButtons buttons) {
+  return Show(text, detail, icon, buttons, false);
+}
+
+MsgResult QtDialogs::Show(const std::string& text, const std::string& detail, MsgIcon icon,
+                          MsgButtons buttons, bool default_no) {
   QMessageBox box(parent_);
   box.setWindowTitle(parent_ ? parent_->window()->windowTitle() : QString());
   box.setText(QString::fromStdString(text).replace("\r\n", "\n").replace('\r', '\n'));
+  if (!detail.empty()) box.setDetailedText(QString::fromStdString(detail));
   switch (icon) {
     case MsgIcon::Error:
       box.setIcon(QMessageBox::Critical);

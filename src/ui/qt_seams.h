@@ -37,6 +37,9 @@ class QtDialogs final : public Dialogs {
   explicit QtDialogs(QWidget* parent) : parent_(parent) {}
   MsgResult Message(const std::string& text, MsgIcon icon, MsgButtons buttons,
                     bool default_no = false) override;
+  // The detail goes into the box's detailed text ("Show Details...").
+  MsgResult MessageWithDetail(const std::string& text, const std::string& detail, MsgIcon icon,
+                              MsgButtons buttons) override;
   std::optional<FileDialogResult> FileDialog(const FileDialogRequest& request) override;
 
   // Turns "Config files (*.meterConfig)|*.meterConfig|All files (*.*)|*.*" into Qt's filter list.
@@ -45,6 +48,8 @@ class QtDialogs final : public Dialogs {
   static void FitFileDialog(QFileDialog& dialog);
 
  private:
+  MsgResult Show(const std::string& text, const std::string& detail, MsgIcon icon,
+                 MsgButtons buttons, bool default_no);
   QPointer<QWidget> parent_;
 };
 

@@ -86,7 +86,8 @@ SerialLineFactory DefaultFactory(BuiltinMeter& meter) {
 }  // namespace
 
 MainWindowHost::MainWindowHost(TfmTermuloConfig& window, SerialLineFactory factory,
-                               std::unique_ptr<TUSBNotifier> watcher)
+                               std::unique_ptr<TUSBNotifier> watcher, Clock* clock,
+                               Timers* timers)
     : QObject(&window), window_(window), timers_(this), dialogs_(&window) {
   // The primary-address rule is read once, at start-up; the builder asks for it at every
   // telegram.
@@ -94,12 +95,13 @@ MainWindowHost::MainWindowHost(TfmTermuloConfig& window, SerialLineFactory facto
   builtin_meter_ = std::make_unique<BuiltinMeter>();
   auto list = std::make_unique<TPortList>();
   list->AddExtraPort(kVirtualMeterPort);
+  Clock& engine_clock = clock ? *clock : SystemClock::Instance();
   port_ = std::make_unique<TCommPort>(
-      SystemClock::Instance(), timers_,
+      engine_clock, timers ? *timers : static_cast<Timers&>(timers_),
       factory ? std::move(factory) : DefaultFactory(*builtin_meter_), std::move(list));
   port_->SetTickMode(TCommPort::TickMode::OnDemand);
   timers_.after_fire = [this] { WatchLine(); };
-  engine_ = std::make_unique<TProtocolEngine>(*this, *port_, SystemClock::Instance());
+  engine_ = std::make_unique<TProtocolEngine>(*this, *port_, engine_clock);
   engine_->Install();
   logger_ = std::make_unique<TDataLogger>(*engine_, timers_, SystemClock::Instance());
   archive_ = std::make_unique<ArchiveTab>(window_, *engine_, [this]() -> Dialogs& { return GetDialogs(); });

@@ -31,9 +31,11 @@ class MainWindowHost final : public QObject, public EngineHost {
   Q_OBJECT
  public:
   // `factory` makes the line for a port name; empty: the real serial line for device paths and
-  // the built-in virtual meter for "Virtual meter".
+  // the built-in virtual meter for "Virtual meter". `clock` and `timers` drive the driver and the
+  // engine (tests pass a manual clock); null: the system clock and Qt's timers.
   explicit MainWindowHost(TfmTermuloConfig& window, SerialLineFactory factory = {},
-                          std::unique_ptr<TUSBNotifier> watcher = nullptr);
+                          std::unique_ptr<TUSBNotifier> watcher = nullptr,
+                          Clock* clock = nullptr, Timers* timers = nullptr);
   ~MainWindowHost() override;
 
   TProtocolEngine& Engine() { return *engine_; }

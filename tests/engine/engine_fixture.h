@@ -127,6 +127,7 @@ class ScriptedWire {
   Responder responder;
   bool echo = false;  // a converter that returns every telegram first
   bool can_open = true;
+  std::string open_error;  // what the line says when it cannot be opened
   std::vector<Sent> sent;
   std::vector<Sent> received;  // every chunk the driver read, with its time
 
@@ -143,6 +144,7 @@ class ScriptedLine final : public SerialLine {
  public:
   explicit ScriptedLine(ScriptedWire& wire) : wire_(wire) {}
   bool Open(const std::string&) override { return open_ = wire_.can_open; }
+  std::string OpenError() const override { return open_ ? std::string() : wire_.open_error; }
   bool IsOpen() const override { return open_; }
   void Close() override { open_ = false; }
   bool Apply(const LineSettings&) override { return true; }

@@ -280,6 +280,25 @@ TEST(Operations, PortThatCannotBeOpened) {
   EXPECT_FALSE(bench.engine->State().ReadingArchives);
 }
 
+// The message stays as it is; the line's reason goes into the box's detail text.
+TEST(Operations, PortThatCannotBeOpenedSaysWhyInTheDetail) {
+  EngineBench bench;
+  bench.wire.can_open = false;
+  bench.wire.open_error = "Permission denied: add your user to the dialout group";
+  bench.engine->ReadConfiguration();
+  EXPECT_FALSE(bench.port->IsOpen());
+  ASSERT_EQ(bench.host.dialogs.shown.size(), 1u);
+  EXPECT_EQ(bench.host.dialogs.shown[0].Text, "Can't open COM port");
+  EXPECT_EQ(bench.host.dialogs.shown[0].Detail, bench.wire.open_error);
+  EXPECT_EQ(bench.port->OpenError(), bench.wire.open_error);
+
+  // A later open that succeeds forgets the reason.
+  bench.wire.can_open = true;
+  EXPECT_TRUE(bench.port->Open());
+  EXPECT_EQ(bench.port->OpenError(), "");
+  bench.port->Close();
+}
+
 TEST(Operations, CloseGuardAsksWhileTheMeterIsBusy) {
   struct Case {
     const char* name;

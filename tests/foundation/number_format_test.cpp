@@ -96,6 +96,29 @@ TEST(FormatFloat, PatternTable) {
         << "value " << c.value << " pattern \"" << c.pattern << '"';
 }
 
+// Decimal fractions that print like ties but lie a little below or above one as doubles: the
+// rounding follows the stored value, not its short decimal spelling.
+TEST(FormatFloat, NearTiesFollowTheStoredValue) {
+  const FormatCase cases[] = {
+      {0.285, "0.00", "0.28"},          // 0.28499999999999998
+      {2.675, "0.00", "2.67"},          // 2.67499999999999982
+      {1.005, "#0.00", "1.00"},         // 1.00499999999999989
+      {0.35, "0.0", "0.3"},             // 0.34999999999999998
+      {0.15, "0.0", "0.1"},             // 0.14999999999999999
+      {0.45, "0.0", "0.5"},             // 0.45000000000000001
+      {1.0000000000000002, "0", "1"},
+      {0.5000000000000001, "0", "1"},
+      {0.49999999999999994, "0", "0"},
+      {1.2345e-5, "0.000E+0", "1.234E-5"},  // 1.23449999999999999e-5
+      {8.5e20, "0.0E+0", "8.5E+20"},
+      {999999.5, "#0", "1000000"},
+      {0.0000125, "#0.000000", "0.000013"},  // 1.25000000000000006e-5
+  };
+  for (const FormatCase& c : cases)
+    EXPECT_EQ(FormatFloat(c.value, c.pattern), c.expected)
+        << "value " << c.value << " pattern \"" << c.pattern << '"';
+}
+
 TEST(FormatFloat, SeparatorReplacesPoint) {
   EXPECT_EQ(FormatFloat(1.5, "0.00", ','), "1,50");
   EXPECT_EQ(FormatFloat(1500.0, "0.0E+0", ','), "1,5E+3");

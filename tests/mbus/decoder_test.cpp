@@ -215,6 +215,64 @@ TEST(DecodeMBusData, FrameTooShortForTheIdentificationFailsWithoutHandler) {
   EXPECT_FALSE(d.called);
 }
 
+// The decoder keeps its list from call to call; nothing of an earlier telegram may show through.
+TEST(DecodeMBusData, ListOfALaterTelegramCarriesNothingOver) {
+  // Maximum of an energy with subunit, tariff, storage and a duration VIFE, then a text record.
+  const Bytes rich = LongFrame({0xD4, 0xD0, 0x03, 0x05, 0xE0, 0x01, 0x10, 0x27, 0x00, 0x00,
+                                0x0D, 0xFD, 0x0E, 0x03, 0x31, 0x2E, 0x32});
+  const Bytes plain = LongFrame({0x04, 0x13, 0xD2, 0x04, 0x00, 0x00, 0x02, 0x59, 0x2A, 0x09});
+  ASSERT_TRUE(Decode(rich, Limit(rich)).called);
+  const Decoded later = Decode(plain, Limit(plain));
+
+  auto records = std::make_unique<tMBUS_RecArray>();
+  auto fresh = std::make_unique<TFullRecord>();
+  std::int32_t id = 0;
+  std::int32_t a = 0;
+  ASSERT_TRUE(DecodeMBusRecords(plain, Limit(plain), *records, id, a));
+  BuildFullRecord(*records, *fresh);
+  ASSERT_EQ(later.count(), fresh->Count);
+  for (int i = 0; i < fresh->Count; ++i) {
+    const TTableRecord& x = later[i];
+    const TTableRecord& y = fresh->Rec[i];
+    EXPECT_EQ(x.Name, y.Name) << i;
+    EXPECT_EQ(x.Units, y.Units) << i;
+    EXPECT_EQ(x.Value, y.Value) << i;
+    EXPECT_EQ(x.iValue, y.iValue) << i;
+    EXPECT_EQ(x.iDIF, y.iDIF) << i;
+    EXPECT_EQ(x.iMul, y.iMul) << i;
+    EXPECT_EQ(x.AccType, y.AccType) << i;
+    EXPECT_EQ(x.MS_Parm, y.MS_Parm) << i;
+    EXPECT_EQ(x.Index, y.Index) << i;
+    EXPECT_EQ(x.Offset, y.Offset) << i;
+    EXPECT_EQ(x.Length, y.Length) << i;
+  }
+  EXPECT_EQ(later[1].Name, "Volume");
+  EXPECT_EQ(later[2].Name, "Flow temperature");
+}
+
+// A handler may decode another telegram; the list it was given stays as it was.
+TEST(DecodeMBusData, NestedDecodingLeavesTheOuterListAlone) {
+  const Bytes outer = LongFrame({0x04, 0x13, 0xD2, 0x04, 0x00, 0x00}, 0x01, 0x11111111);
+  const Bytes inner = LongFrame({0x02, 0x59, 0x2A, 0x09, 0x02, 0x59, 0x2A, 0x09}, 0x02, 0x22222222);
+  bool inner_called = false;
+  std::string outer_name_after;
+  int outer_count_after = 0;
+  DecodeMBusData(outer, Limit(outer), false,
+                 [&](std::int32_t, std::int32_t, const TFullRecord& dr) {
+                   DecodeMBusData(inner, Limit(inner), false,
+                                  [&](std::int32_t id, std::int32_t, const TFullRecord& in) {
+                                    inner_called = id == 22222222 && in.Count == 3;
+                                    return true;
+                                  });
+                   outer_name_after = dr.Rec[1].Name;
+                   outer_count_after = dr.Count;
+                   return true;
+                 });
+  EXPECT_TRUE(inner_called);
+  EXPECT_EQ(outer_count_after, 2);
+  EXPECT_EQ(outer_name_after, "Volume");
+}
+
 // ---- Where the records end ------------------------------------------------------------------
 
 struct EndCase {

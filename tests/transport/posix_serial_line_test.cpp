@@ -9,6 +9,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <numeric>
 #include <string>
@@ -137,6 +139,30 @@ TEST_F(PtyLineTest, OpenFailsForWhatIsNotATerminal) {
   EXPECT_FALSE(line.Open(dir / "plain"));
   EXPECT_FALSE(line.Open(dir / "missing"));
   EXPECT_FALSE(line.IsOpen());
+}
+
+// What the user reads under "Can't open COM port".
+TEST_F(PtyLineTest, OpenErrorGivesTheReason) {
+  test::TempDir dir;
+  std::ofstream(dir / "plain") << "x";
+  PosixSerialLine first, second;
+  ASSERT_TRUE(first.Open(slave_path_));
+  EXPECT_EQ(first.OpenError(), "");
+  EXPECT_FALSE(second.Open(slave_path_));
+  EXPECT_EQ(second.OpenError(), std::strerror(EBUSY));
+  EXPECT_FALSE(second.Open(dir / "missing"));
+  EXPECT_EQ(second.OpenError(), std::strerror(ENOENT));
+  EXPECT_FALSE(second.Open(dir / "plain"));
+  EXPECT_EQ(second.OpenError(), std::strerror(ENOTTY));
+  first.Close();
+  EXPECT_TRUE(second.Open(slave_path_));
+  EXPECT_EQ(second.OpenError(), "");
+
+  // Serial ports belong to the group dialout; root passes every permission check, so the words
+  // for a refusal are checked directly.
+  for (int err : {EACCES, EPERM})
+    EXPECT_EQ(DescribeOpenError(err), "Permission denied: add your user to the dialout group");
+  EXPECT_EQ(DescribeOpenError(EIO), std::strerror(EIO));
 }
 
 TEST_F(PtyLineTest, SendsAndReceivesBothWaysAndIgnoresModemLines) {

@@ -14,6 +14,7 @@
 #include "foundation/clock.h"
 #include "foundation/dialogs.h"
 #include "foundation/settings.h"
+#include "foundation/timers.h"
 #include "foundation/utils.h"
 #include "sim/sim_serial_line.h"
 #include "sim/virtual_meter.h"
@@ -26,31 +27,44 @@ using namespace nord5;
 
 namespace {
 
-// A window whose "Virtual meter" port leads to `meter` (no baud-rate pacing, so a full read
-// takes a few seconds) and whose message boxes answer from a script.
+// A window whose "Virtual meter" port leads to `meter` and whose message boxes answer from a
+// script. The driver, the engine and the meter run on a manual clock: an exchange of several
+// seconds (100 ms steps, no baud-rate pacing) runs in a few milliseconds.
 struct Rig {
   int lines_opened = 0;  // lines the driver asked for: none means nothing was sent
+  ManualClock clock;
+  ManualTimers timers{clock};
   sim::VirtualMeter meter;
   ui::TfmTermuloConfig window;
   ScriptedDialogs dialogs;
   ui::MainWindowHost host;
 
   explicit Rig(sim::MeterOptions options = {})
-      : meter(options, SystemClock::Instance()),
+      : meter(options, clock),
         host(
             window,
             [this](const std::string&) -> std::unique_ptr<SerialLine> {
               ++lines_opened;
-              return std::make_unique<sim::SimSerialLine>(meter, SystemClock::Instance());
+              return std::make_unique<sim::SimSerialLine>(meter, clock);
             },
-            std::make_unique<TUSBNotifier>(std::unique_ptr<DeviceMonitor>{})) {
+            std::make_unique<TUSBNotifier>(std::unique_ptr<DeviceMonitor>{}), &clock, &timers) {
     host.SetDialogs(&dialogs);
     host.Port().SetPort("Virtual meter");
   }
   FormView& form() { return window.Form(); }
+  // Moves the manual clock on until the exchange has ended (at most a minute of its time), with
+  // the window's own events in between.
+  bool WaitUntilIdle() {
+    const std::int64_t end = clock.NowMs() + 60000;
+    while (host.Engine().Running() && clock.NowMs() < end) {
+      timers.RunFor(10);
+      QCoreApplication::processEvents();
+    }
+    return !host.Engine().Running();
+  }
   bool RunAndWait(const char* action) {
     window.Action(action)->trigger();
-    return QTest::qWaitFor([this] { return !host.Engine().Running(); }, 60000);
+    return WaitUntilIdle();
   }
 };
 
@@ -158,7 +172,7 @@ void MainWindowTest::ButtonsReachTheMeter() {
   QVERIFY(r.RunAndWait("caReadConfiguration"));
   auto press = [&r](const char* button) {
     r.form().FireHandler(button);
-    return QTest::qWaitFor([&r] { return !r.host.Engine().Running(); }, 60000);
+    return r.WaitUntilIdle();
   };
   // "Set" of the primary address.
   r.form().SetText("textActMBusAddr", "17");

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "transport/platform/fd_state.h"
 
@@ -39,14 +40,28 @@ bool IsNoModemError(int err) { return err == ENOTTY || err == EINVAL; }
 
 PosixSerialLine::~PosixSerialLine() { Close(); }
 
+std::string DescribeOpenError(int err) {
+  if (err == EACCES || err == EPERM) return "Permission denied: add your user to the dialout group";
+  return std::strerror(err);
+}
+
 bool PosixSerialLine::Open(const std::string& path) {
   if (fd_ >= 0) Close();
+  open_error_.clear();
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    open_error_ = DescribeOpenError(errno);
+    return false;
+  }
   termios tio{};
   // TIOCEXCL refuses other openers; privileged ones pass it, so an advisory lock backs it up.
-  if (!::isatty(fd) || ::tcgetattr(fd, &tio) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-      ::ioctl(fd, TIOCEXCL) != 0) {
+  if (!::isatty(fd) || ::tcgetattr(fd, &tio) != 0) {
+    open_error_ = DescribeOpenError(ENOTTY);
+    ::close(fd);
+    return false;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    open_error_ = DescribeOpenError(EBUSY);  // another program has the port
     ::close(fd);
     return false;
   }

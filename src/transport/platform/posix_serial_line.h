@@ -22,6 +22,7 @@ class PosixSerialLine final : public SerialLine {
   // TIOCEXCL for other openers plus an flock() so that a second opener fails even with
   // privileges that bypass TIOCEXCL. Puts the line into raw mode at once.
   bool Open(const std::string& path) override;
+  std::string OpenError() const override { return open_error_; }
   bool IsOpen() const override { return fd_ >= 0; }
   void Close() override;
   // Raw binary mode, no flow control, receiver on, modem status ignored (CLOCAL). A setting that
@@ -54,7 +55,12 @@ class PosixSerialLine final : public SerialLine {
   int fd_ = -1;
   bool no_modem_lines_ = false;
   std::vector<std::uint8_t> pending_;
+  std::string open_error_;
 };
+
+// The words for an open that failed with `err`: serial ports belong to the group dialout, so a
+// refusal says how to get in; anything else is the system's own reason.
+std::string DescribeOpenError(int err);
 
 std::unique_ptr<SerialLine> CreatePosixSerialLine();
 // The driver's factory for device paths: a PosixSerialLine for every name. The desktop program
