@@ -246,8 +246,8 @@ TfmLogWindow::TfmLogWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(writer_, &QTimer::timeout, this, [this] { Flush(); });
   writer_->start();
 
-  SetTraceBytesHook([this](int direction, const std::uint8_t* data, std::size_t count) {
-    queue_.AddRecord(direction, data, count);
+  SetTraceBytesHook([this](int direction, const std::uint8_t* bytes, std::size_t count) {
+    queue_.AddRecord(direction, bytes, count);
   });
   SetTraceTextHook([](const std::string& text, bool cr) { TraceText(text, cr); });
 }
@@ -284,24 +284,24 @@ void TfmLogWindow::StartLineIfNeeded() {
   c.insertBlock();
 }
 
-void TfmLogWindow::DebugingInput(int direction, const std::uint8_t* data, std::size_t size) {
-  if (cbStop1->isChecked() || data == nullptr || size == 0) return;
+void TfmLogWindow::DebugingInput(int direction, const std::uint8_t* bytes, std::size_t size) {
+  if (cbStop1->isChecked() || bytes == nullptr || size == 0) return;
   if (RichEdit->document()->isEmpty() || direction != LastDirection) StartLineIfNeeded();
   QString text;
   if (cbHEX->isChecked()) {
     static const char kDigits[] = "0123456789ABCDEF";
     text.reserve(static_cast<qsizetype>(size * 3));
     for (std::size_t i = 0; i < size; ++i) {
-      text += QChar(kDigits[data[i] >> 4]);
-      text += QChar(kDigits[data[i] & 0xF]);
+      text += QChar(kDigits[bytes[i] >> 4]);
+      text += QChar(kDigits[bytes[i] & 0xF]);
       text += QChar(' ');
     }
   } else {
     // Each byte as the character of its code; control codes as their pictures (U+2400..), so a
-    // CR or LF in the data cannot break the line structure.
+    // CR or LF in the bytes cannot break the line structure.
     text.reserve(static_cast<qsizetype>(size));
     for (std::size_t i = 0; i < size; ++i) {
-      const std::uint8_t b = data[i];
+      const std::uint8_t b = bytes[i];
       if (b < 0x20)
         text += QChar(0x2400 + b);
       else if (b == 0x7F)

@@ -97,7 +97,7 @@ class TfmLogWindow final : public QWidget {
   void SetDialogs(Dialogs* dialogs) { dialogs_ = dialogs; }
 
   // Shows one data item (`DebugingInput`) or one text item at the end of the text.
-  void DebugingInput(int direction, const std::uint8_t* data, std::size_t size);
+  void DebugingInput(int direction, const std::uint8_t* bytes, std::size_t size);
   void AddText(const std::string& text, bool cr);
   // One pass of the writer: unless "Stop" is checked, moves up to kBatchBytes of queued items
   // into the text. The window's timer calls it every 10 ms.
