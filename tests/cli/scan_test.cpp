@@ -1,6 +1,7 @@
 // nord5-cli scan against nord5-meter-sim with five meters on one pseudo-terminal, in real time:
 // two meters share a primary address, two the leading six digits of their identification. The
-// secondary search takes about half a minute.
+// simulator answers 20 ms after a telegram, so the scans wait 40 ms for an answer instead of the
+// EN 13757-2 time of a real line (about 260 ms a telegram, half a minute for the secondary search).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -24,6 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kFiveMeters = "55500011:1,55500012:2,12345678:3,87654321:3,31415926:7";
+constexpr const char* kShortWait = " --wait 40";
 
 std::string ReadText(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -106,7 +108,7 @@ TEST_F(ScanCliTest, PrimaryAndSecondaryScansOfFiveMetersAsJson) {
   const std::string port = StartSimulator({"--meters", kFiveMeters});
   ASSERT_FALSE(port.empty());
 
-  Result r = Cli("scan --port '" + port + "' --primary 0-9 --json");
+  Result r = Cli("scan --port '" + port + "' --primary 0-9 --json" + kShortWait);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "[\n"
@@ -119,7 +121,7 @@ TEST_F(ScanCliTest, PrimaryAndSecondaryScansOfFiveMetersAsJson) {
             "\"medium\": 4}\n"
             "]\n");
 
-  r = Cli("scan --secondary --json --port '" + port + "'");
+  r = Cli("scan --secondary --json --port '" + port + "'" + kShortWait);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "[\n"
@@ -136,7 +138,7 @@ TEST_F(ScanCliTest, PrimaryAndSecondaryScansOfFiveMetersAsJson) {
             "]\n");
 
   // The plain form: one line per meter, the collision named; a mask narrows the search.
-  r = Cli("scan --port '" + port + "' --primary 3-3 --secondary 5550001F");
+  r = Cli("scan --port '" + port + "' --primary 3-3 --secondary 5550001F" + kShortWait);
   EXPECT_EQ(r.status, 0) << r.err;
   const std::vector<std::string> lines = {
       "address 3  collision: more than one meter answers",
@@ -164,6 +166,9 @@ TEST_F(ScanCliTest, RefusesWhatItCannotScan) {
       {"scan --secondary 1234567A", 1, "--secondary takes eight characters"},
       {"scan --address 3", 1, "--address does not apply"},
       {"scan --id 12345678", 1, "--id does not apply"},
+      {"scan --wait 19", 1, "--wait takes milliseconds, 20 to 10000"},
+      {"scan --wait 10001", 1, "--wait takes milliseconds, 20 to 10000"},
+      {"scan --wait 40ms", 1, "--wait takes milliseconds, 20 to 10000"},
       {"scan --bogus", 1, "unknown option"},
       {"scan --port /nonexistent-nord5-port", 2, "Can't open COM port"},
       {"scan --json --port /nonexistent-nord5-port", 2, "Can't open COM port"},
