@@ -13,6 +13,7 @@
 
 #include "cli/cli_host.h"
 #include "engine/texts.h"
+#include "foundation/number_format.h"
 #include "meterdata/bus_scanner.h"
 #include "transport/comm_port.h"
 #include "transport/platform/posix_serial_line.h"
@@ -23,8 +24,13 @@ namespace nord5::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "scan [--primary [FROM-TO]] [--secondary [MASK]] [--json] [--port PATH] [--trace]";
+    "scan [--primary [FROM-TO]] [--secondary [MASK]] [--json] [--wait MS] [--port PATH]"
+    " [--trace]\n"
+    "  --wait MS  the longest wait for an answer after each telegram, 20-10000 ms (default: the\n"
+    "             EN 13757-2 answer time, about 260 ms at 2400 baud; longer for slow radio or\n"
+    "             long-line converters)";
 constexpr int kExitInterrupted = 130;
+constexpr long long kMinWaitMs = 20, kMaxWaitMs = 10000;
 
 volatile std::sig_atomic_t g_interrupted = 0;
 void OnInterrupt(int) { g_interrupted = 1; }
@@ -128,7 +134,21 @@ int Scan(const std::vector<std::string>& arguments) {
   }
   Options opts(args);
   CommonOptions common;
+  std::string wait_text;
+  const bool has_wait = opts.Value("wait", wait_text);
   if (!ParseCommandLine(opts, common, 0, kUsage)) return kExitUsage;
+  std::uint32_t wait_ms = 0;  // 0: the EN 13757-2 answer time
+  if (has_wait) {
+    const auto v = wait_text.find_first_not_of("0123456789") == std::string::npos
+                       ? ParseInt(wait_text)
+                       : std::nullopt;
+    if (!v || *v < kMinWaitMs || *v > kMaxWaitMs) {
+      std::fprintf(stderr, "nord5-cli: --wait takes milliseconds, %lld to %lld, not \"%s\"\n",
+                   kMinWaitMs, kMaxWaitMs, wait_text.c_str());
+      return kExitUsage;
+    }
+    wait_ms = static_cast<std::uint32_t>(*v);
+  }
   if (jobs.empty()) jobs.push_back(Job{});
 
   Clock& clock = SystemClock::Instance();
@@ -166,6 +186,7 @@ int Scan(const std::vector<std::string>& arguments) {
   // Progress on a terminal only, on one line that the results overwrite.
   const bool show_progress = ::isatty(STDERR_FILENO) == 1 && !common.trace;
   TBusScanner scanner(port, clock);
+  scanner.SetAnswerWaitMs(wait_ms);
   std::vector<ScanEntry> all;
   auto clear_progress = [show_progress] {
     if (show_progress) std::fputs("\r\033[K", stderr);
@@ -244,6 +265,7 @@ int Scan(const std::vector<std::string>& arguments) {
 }  // namespace nord5::cli
 
 NORD5_CLI_COMMAND("scan",
-                  "[--primary [FROM-TO]] [--secondary [MASK]] [--json] [--port PATH] [--trace]  "
+                  "[--primary [FROM-TO]] [--secondary [MASK]] [--json] [--wait MS] [--port PATH] "
+                  "[--trace]  "
                   "find the meters on the bus",
                   nord5::cli::Scan);

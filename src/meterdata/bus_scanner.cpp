@@ -121,6 +121,11 @@ std::uint32_t TBusScanner::AnswerWaitMs(TBaudRate baud, std::size_t telegram_byt
 
 TBusScanner::TBusScanner(TCommPort& port, const Clock& clock) : port_(port), clock_(clock) {}
 
+std::uint32_t TBusScanner::QuietMs() const {
+  if (fixed_wait_ == 0) return kQuietMs;
+  return std::clamp<std::uint32_t>(fixed_wait_ / 2, 1, kQuietMs);
+}
+
 TBusScanner::~TBusScanner() {
   events_ = {};
   Stop();
@@ -182,7 +187,7 @@ ScanStart TBusScanner::Begin(ScanKind kind) {
   sent_.clear();
   rx_.clear();
   // The first telegram goes out after a short quiet time, like every step of an exchange.
-  port_.SetWaitEvent(kQuietMs);
+  port_.SetWaitEvent(QuietMs());
   ReportProgress();
   return ScanStart::Started;
 }
@@ -216,7 +221,8 @@ void TBusScanner::Send(const std::vector<std::uint8_t>& telegram) {
   sent_ = telegram;
   rx_.clear();
   rx_overflow_ = false;
-  answer_wait_ = AnswerWaitMs(port_.BaudRate(), telegram.size());
+  answer_wait_ =
+      fixed_wait_ != 0 ? fixed_wait_ : AnswerWaitMs(port_.BaudRate(), telegram.size());
   answer_due_ = clock_.NowMs() + answer_wait_;
   awaiting_ = true;
   port_.OutPort(telegram.data(), telegram.size());
@@ -231,7 +237,7 @@ void TBusScanner::OnData(const std::uint8_t* bytes, std::size_t count) {
   // Judged once the line has been quiet for a while, and not before every slave has had its time
   // to answer: a slower second answer makes a collision, not a meter.
   const std::int64_t left = answer_due_ - clock_.NowMs();
-  port_.SetWaitEvent(static_cast<std::uint32_t>(std::max<std::int64_t>(kQuietMs, left)));
+  port_.SetWaitEvent(static_cast<std::uint32_t>(std::max<std::int64_t>(QuietMs(), left)));
 }
 
 TBusScanner::Answer TBusScanner::Judge(std::size_t* frame_at) const {

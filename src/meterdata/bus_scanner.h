@@ -147,6 +147,11 @@ class TBusScanner {
   // How long to wait for an answer after a telegram of `telegram_bytes` bytes at `baud`:
   // the telegram's time on the line (11 bits a character), 330 bit times + 50 ms, and kMarginMs.
   static std::uint32_t AnswerWaitMs(TBaudRate baud, std::size_t telegram_bytes);
+  // Waits `ms` for an answer after every telegram instead of AnswerWaitMs (0: AnswerWaitMs
+  // again). A longer wait suits slow radio links or long lines; a shorter one a bus that answers
+  // at once. The quiet time before an answer is judged stays below the wait (half of it at most).
+  // Takes effect with the next telegram.
+  void SetAnswerWaitMs(std::uint32_t ms) { fixed_wait_ = ms; }
 
   // The driver's handlers while a scan runs (installed by the Start functions).
   void OnSilence();
@@ -157,6 +162,7 @@ class TBusScanner {
   enum class Answer : std::uint8_t { None, Ack, Frame, Garbled };
 
   ScanStart Begin(ScanKind kind);
+  std::uint32_t QuietMs() const;
   void Finish(ScanEnd end);
   void Send(const std::vector<std::uint8_t>& telegram);
   Answer Judge(std::size_t* frame_at) const;
@@ -194,6 +200,7 @@ class TBusScanner {
   bool rx_overflow_ = false;
   std::int64_t answer_due_ = 0;  // clock ms by which every slave has had its time to answer
   std::uint32_t answer_wait_ = 0;
+  std::uint32_t fixed_wait_ = 0;  // SetAnswerWaitMs; 0: AnswerWaitMs
   bool probe_acknowledged_ = false;  // the probe got a clean E5h
   int data_tries_ = 0;
   bool data_garbled_ = false;  // a data request of this probe got a garbled answer

@@ -1,6 +1,9 @@
 // nord5-cli scan against nord5-meter-sim with five meters on one pseudo-terminal, in real time:
 // two meters share a primary address, two the leading six digits of their identification. The
-// secondary search takes about half a minute.
+// simulator answers 20 ms after a telegram, so the scans wait 40 ms for an answer instead of the
+// EN 13757-2 time of a real line (about 260 ms a telegram, half a minute for the secondary search).
+// The plain scan runs on a second bus meanwhile; the secondary search follows the primary scan on
+// the same bus, so it starts with a meter the primary scan left selected.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -14,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -24,6 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kFiveMeters = "55500011:1,55500012:2,12345678:3,87654321:3,31415926:7";
+constexpr const char* kShortWait = " --wait 40";
 
 std::string ReadText(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -41,7 +46,7 @@ class ScanCliTest : public ::testing::Test {
     ::setenv("XDG_RUNTIME_DIR", (dir_ / "run").c_str(), 1);
   }
   ~ScanCliTest() override {
-    StopSimulator();
+    StopSimulators();
     fs::remove_all(dir_);
   }
 
@@ -59,8 +64,8 @@ class ScanCliTest : public ::testing::Test {
     std::vector<char*> argv;
     for (auto& a : all) argv.push_back(a.data());
     argv.push_back(nullptr);
-    if (posix_spawn(&sim_pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-      sim_pid_ = -1;
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     std::string line;
@@ -71,42 +76,60 @@ class ScanCliTest : public ::testing::Test {
       if (::read(fds[0], &c, 1) != 1 || c == '\n') break;
       line.push_back(c);
     }
-    sim_out_ = fds[0];
+    sims_.push_back({pid, fds[0]});
     return line;
   }
-  void StopSimulator() {
-    if (sim_pid_ > 0) {
-      ::kill(sim_pid_, SIGTERM);
-      int status = 0;
-      ::waitpid(sim_pid_, &status, 0);
-      sim_pid_ = -1;
+  void StopSimulators() {
+    for (const Sim& sim : sims_) {
+      if (sim.pid > 0) {
+        ::kill(sim.pid, SIGTERM);
+        int status = 0;
+        ::waitpid(sim.pid, &status, 0);
+      }
+      ::close(sim.out);
     }
-    if (sim_out_ >= 0) ::close(sim_out_);
-    sim_out_ = -1;
+    sims_.clear();
   }
 
   struct Result {
     int status = -1;
     std::string out, err;
   };
-  Result Cli(const std::string& args) {
-    const fs::path out = dir_ / "out", err = dir_ / "err";
+  // `name` keeps the output of programs that run at once apart.
+  Result Cli(const std::string& args, const std::string& name = "cli") {
+    const fs::path out = dir_ / (name + ".out"), err = dir_ / (name + ".err");
     const std::string command = std::string("'") + NORD5_CLI + "' " + args + " > '" +
                                 out.string() + "' 2> '" + err.string() + "'";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
   }
 
+  struct Sim {
+    pid_t pid;
+    int out;  // its standard output
+  };
   fs::path dir_;
-  pid_t sim_pid_ = -1;
-  int sim_out_ = -1;
+  std::vector<Sim> sims_;
 };
 
 TEST_F(ScanCliTest, PrimaryAndSecondaryScansOfFiveMetersAsJson) {
   const std::string port = StartSimulator({"--meters", kFiveMeters});
   ASSERT_FALSE(port.empty());
+  const std::string other_port = StartSimulator({"--meters", kFiveMeters});
+  ASSERT_FALSE(other_port.empty());
+  Result primary, secondary, plain;
+  {
+    std::thread other([&] {
+      plain = Cli("scan --port '" + other_port + "' --primary 3-3 --secondary 5550001F" +
+                      kShortWait,
+                  "plain");
+    });
+    primary = Cli("scan --port '" + port + "' --primary 0-9 --json" + kShortWait, "primary");
+    secondary = Cli("scan --secondary --json --port '" + port + "'" + kShortWait, "secondary");
+    other.join();
+  }
 
-  Result r = Cli("scan --port '" + port + "' --primary 0-9 --json");
+  Result r = primary;
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "[\n"
@@ -119,7 +142,7 @@ TEST_F(ScanCliTest, PrimaryAndSecondaryScansOfFiveMetersAsJson) {
             "\"medium\": 4}\n"
             "]\n");
 
-  r = Cli("scan --secondary --json --port '" + port + "'");
+  r = secondary;
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "[\n"
@@ -136,7 +159,7 @@ TEST_F(ScanCliTest, PrimaryAndSecondaryScansOfFiveMetersAsJson) {
             "]\n");
 
   // The plain form: one line per meter, the collision named; a mask narrows the search.
-  r = Cli("scan --port '" + port + "' --primary 3-3 --secondary 5550001F");
+  r = plain;
   EXPECT_EQ(r.status, 0) << r.err;
   const std::vector<std::string> lines = {
       "address 3  collision: more than one meter answers",
@@ -164,6 +187,9 @@ TEST_F(ScanCliTest, RefusesWhatItCannotScan) {
       {"scan --secondary 1234567A", 1, "--secondary takes eight characters"},
       {"scan --address 3", 1, "--address does not apply"},
       {"scan --id 12345678", 1, "--id does not apply"},
+      {"scan --wait 19", 1, "--wait takes milliseconds, 20 to 10000"},
+      {"scan --wait 10001", 1, "--wait takes milliseconds, 20 to 10000"},
+      {"scan --wait 40ms", 1, "--wait takes milliseconds, 20 to 10000"},
       {"scan --bogus", 1, "unknown option"},
       {"scan --port /nonexistent-nord5-port", 2, "Can't open COM port"},
       {"scan --json --port /nonexistent-nord5-port", 2, "Can't open COM port"},
