@@ -206,7 +206,7 @@ void FindMetersTest::MenuItemOpensTheDialogAndDoubleClickFillsTheAddressBox() {
   window.RunStateRules();
   QVERIFY(!find->isEnabled());
   QVERIFY(!window.Action("caReadConfiguration")->isEnabled());
-  QVERIFY(r.RunUntil([dialog] { return !dialog->Scanner().Running(); }));
+  QVERIFY(r.RunUntil([dialog] { return !dialog->Scanner().Running(); }, 20000));
   auto* table = dialog->findChild<QTableWidget*>("sgMeters");
   QCOMPARE(table->rowCount(), 2);
   DoubleClickRow(table, 0);
@@ -221,7 +221,7 @@ void FindMetersTest::MenuItemOpensTheDialogAndDoubleClickFillsTheAddressBox() {
   QCOMPARE(table->rowCount(), 2);
   dialog->findChild<QLineEdit*>("edScanMask")->setText("5550001F");
   QTest::mouseClick(dialog->findChild<QPushButton*>("btSecondaryScan"), Qt::LeftButton);
-  QVERIFY(r.RunUntil([dialog] { return !dialog->Scanner().Running(); }));
+  QVERIFY(r.RunUntil([dialog] { return !dialog->Scanner().Running(); }, 30000));
   QCOMPARE(table->rowCount(), 2);
   QCOMPARE(table->item(1, 1)->text(), QString("55500012"));
   DoubleClickRow(table, 1);

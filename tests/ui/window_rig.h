@@ -51,10 +51,10 @@ struct WindowRig {
     host.Port().SetPort("Virtual meter");
   }
   nord5::FormView& form() { return window.Form(); }
-  // Moves the manual clock on until `done` holds (at most a minute of its time), with the
+  // Moves the manual clock on until `done` holds (at most `limit_ms` of its time), with the
   // window's own events in between.
-  bool RunUntil(const std::function<bool()>& done) {
-    const std::int64_t end = clock.NowMs() + 60000;
+  bool RunUntil(const std::function<bool()>& done, std::int64_t limit_ms = 60000) {
+    const std::int64_t end = clock.NowMs() + limit_ms;
     while (!done() && clock.NowMs() < end) {
       timers.RunFor(10);
       QCoreApplication::processEvents();
