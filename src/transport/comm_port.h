@@ -105,6 +105,9 @@ class TCommPort {
   TPortCong& PC() { return PC_; }
   const TPortCong& PC() const { return PC_; }
 
+  // The clock the port measures time by (what works through the port measures by it too).
+  Clock& PortClock() const { return clock_; }
+
   // Silence time-out in ms; 0 disables the silence handler.
   std::uint32_t WaitEvent() const { return FWaitEvent; }
   void SetWaitEvent(std::uint32_t ms);

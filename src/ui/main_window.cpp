@@ -433,7 +433,7 @@ void TfmTermuloConfig::FindMeters() {
   TCommPort* port = TCommPort::Instance();
   if (!port) return;
   if (!find_meters_) {
-    find_meters_ = new TfmFindMeters(*port, SystemClock::Instance(), this);
+    find_meters_ = new TfmFindMeters(*port, port->PortClock(), this);
     connect(find_meters_, &TfmFindMeters::meterChosen, this, &TfmTermuloConfig::UseAddress);
   }
   find_meters_->open();

@@ -24,6 +24,7 @@
 #include "ui/main_window.h"
 #include "ui/window_host.h"
 #include "ui_test_env.h"
+#include "window_rig.h"
 
 using namespace nord5;
 
@@ -184,17 +185,8 @@ void FindMetersTest::ScansWaitWhileAnotherExchangeHasThePort() {
 }
 
 void FindMetersTest::MenuItemOpensTheDialogAndDoubleClickFillsTheAddressBox() {
-  sim::VirtualBus bus(sim::MeterOptions{}, kFiveMeters, SystemClock::Instance());
-  ui::TfmTermuloConfig window;
-  ScriptedDialogs dialogs;
-  ui::MainWindowHost host(
-      window,
-      [&bus](const std::string&) -> std::unique_ptr<SerialLine> {
-        return std::make_unique<sim::VirtualBusLine>(bus);
-      },
-      std::make_unique<TUSBNotifier>(std::unique_ptr<DeviceMonitor>{}));
-  host.SetDialogs(&dialogs);
-  host.Port().SetPort("Virtual meter");
+  WindowRig r({}, kFiveMeters);
+  ui::TfmTermuloConfig& window = r.window;
   window.show();
 
   QAction* find = window.Action("caFindMeters");
@@ -214,7 +206,7 @@ void FindMetersTest::MenuItemOpensTheDialogAndDoubleClickFillsTheAddressBox() {
   window.RunStateRules();
   QVERIFY(!find->isEnabled());
   QVERIFY(!window.Action("caReadConfiguration")->isEnabled());
-  QVERIFY(QTest::qWaitFor([dialog] { return !dialog->Scanner().Running(); }, 20000));
+  QVERIFY(r.RunUntil([dialog] { return !dialog->Scanner().Running(); }, 20000));
   auto* table = dialog->findChild<QTableWidget*>("sgMeters");
   QCOMPARE(table->rowCount(), 2);
   DoubleClickRow(table, 0);
@@ -229,7 +221,7 @@ void FindMetersTest::MenuItemOpensTheDialogAndDoubleClickFillsTheAddressBox() {
   QCOMPARE(table->rowCount(), 2);
   dialog->findChild<QLineEdit*>("edScanMask")->setText("5550001F");
   QTest::mouseClick(dialog->findChild<QPushButton*>("btSecondaryScan"), Qt::LeftButton);
-  QVERIFY(QTest::qWaitFor([dialog] { return !dialog->Scanner().Running(); }, 30000));
+  QVERIFY(r.RunUntil([dialog] { return !dialog->Scanner().Running(); }, 30000));
   QCOMPARE(table->rowCount(), 2);
   QCOMPARE(table->item(1, 1)->text(), QString("55500012"));
   DoubleClickRow(table, 1);
@@ -237,10 +229,10 @@ void FindMetersTest::MenuItemOpensTheDialogAndDoubleClickFillsTheAddressBox() {
   QCOMPARE(window.AddressText(), QString("55500012"));
 
   // Another exchange has the port: the menu item is off.
-  host.Port().Open();
+  r.host.Port().Open();
   window.RunStateRules();
   QVERIFY(!find->isEnabled());
-  host.Port().Close();
+  r.host.Port().Close();
 }
 
 NORD5_UI_TEST(FindMetersTest);

@@ -22,51 +22,13 @@
 #include "ui/status_panels.h"
 #include "ui/window_host.h"
 #include "ui_test_env.h"
+#include "window_rig.h"
 
 using namespace nord5;
 
 namespace {
 
-// A window whose "Virtual meter" port leads to `meter` and whose message boxes answer from a
-// script. The driver, the engine and the meter run on a manual clock: an exchange of several
-// seconds (100 ms steps, no baud-rate pacing) runs in a few milliseconds.
-struct Rig {
-  int lines_opened = 0;  // lines the driver asked for: none means nothing was sent
-  ManualClock clock;
-  ManualTimers timers{clock};
-  sim::VirtualMeter meter;
-  ui::TfmTermuloConfig window;
-  ScriptedDialogs dialogs;
-  ui::MainWindowHost host;
-
-  explicit Rig(sim::MeterOptions options = {})
-      : meter(options, clock),
-        host(
-            window,
-            [this](const std::string&) -> std::unique_ptr<SerialLine> {
-              ++lines_opened;
-              return std::make_unique<sim::SimSerialLine>(meter, clock);
-            },
-            std::make_unique<TUSBNotifier>(std::unique_ptr<DeviceMonitor>{}), &clock, &timers) {
-    host.SetDialogs(&dialogs);
-    host.Port().SetPort("Virtual meter");
-  }
-  FormView& form() { return window.Form(); }
-  // Moves the manual clock on until the exchange has ended (at most a minute of its time), with
-  // the window's own events in between.
-  bool WaitUntilIdle() {
-    const std::int64_t end = clock.NowMs() + 60000;
-    while (host.Engine().Running() && clock.NowMs() < end) {
-      timers.RunFor(10);
-      QCoreApplication::processEvents();
-    }
-    return !host.Engine().Running();
-  }
-  bool RunAndWait(const char* action) {
-    window.Action(action)->trigger();
-    return WaitUntilIdle();
-  }
-};
+using Rig = WindowRig;
 
 std::string Hex8(std::uint32_t v) {
   return QString("%1").arg(v, 8, 16, QChar('0')).toUpper().toStdString();

@@ -13,32 +13,15 @@
 #include "ui/main_window.h"
 #include "ui/window_host.h"
 #include "ui_test_env.h"
+#include "window_rig.h"
 
 using namespace nord5;
 
 namespace {
 
-struct Rig {
-  sim::VirtualMeter meter;
-  ui::TfmTermuloConfig window;
-  ScriptedDialogs dialogs;
-  ui::MainWindowHost host;
-
-  explicit Rig(const sim::MeterOptions& options)
-      : meter(options, SystemClock::Instance()),
-        host(
-            window,
-            [this](const std::string&) -> std::unique_ptr<SerialLine> {
-              return std::make_unique<sim::SimSerialLine>(meter, SystemClock::Instance());
-            },
-            std::make_unique<TUSBNotifier>(std::unique_ptr<DeviceMonitor>{})) {
-    host.SetDialogs(&dialogs);
-    host.Port().SetPort("Virtual meter");
-  }
-  bool RunAndWait(const char* action) {
-    window.Action(action)->trigger();
-    return QTest::qWaitFor([this] { return !host.Engine().Running(); }, 60000);
-  }
+// The window on the manual clock, with the meter's memory and the messages shown.
+struct Rig : WindowRig {
+  using WindowRig::WindowRig;
   std::vector<std::uint8_t> Memory() const {
     std::vector<std::uint8_t> m(meter.ConfigBlock(), meter.ConfigBlock() + kCfgSize);
     m.insert(m.end(), meter.CalibrationBlock(), meter.CalibrationBlock() + kCoefSize);
