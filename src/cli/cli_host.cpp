@@ -133,6 +133,37 @@ int ExitStatusOf(const std::vector<std::string>& shown) {
   return kExitOk;
 }
 
+StderrTrace::StderrTrace(bool on, const Clock& clock, std::int64_t start_ms) : on_(on) {
+  if (!on_) return;
+  SetTraceBytesHook([start_ms, &clock](int direction, const std::uint8_t* data, std::size_t n) {
+    std::string line = std::to_string(clock.NowMs() - start_ms);
+    line += direction == kTraceSent ? " TX" : " RX";
+    char hex[4];
+    for (std::size_t i = 0; i < n; ++i) {
+      std::snprintf(hex, sizeof hex, " %02X", data[i]);
+      line += hex;
+    }
+    std::fprintf(stderr, "%s\n", line.c_str());
+  });
+}
+
+StderrTrace::~StderrTrace() {
+  if (on_) SetTraceBytesHook({});
+}
+
+void PollStep(TCommPort& port, PollTimers& timers, const Clock& clock) {
+  const std::int64_t now = clock.NowMs();
+  std::int64_t wake = timers.NextDue();
+  const std::int64_t deadline = port.NextDeadlineMs();
+  if (deadline >= 0 && (wake < 0 || deadline < wake)) wake = deadline;
+  const int timeout =
+      wake < 0 ? 100 : static_cast<int>(std::clamp<std::int64_t>(wake - now, 0, 100));
+  pollfd pfd{port.PollFd(), POLLIN, 0};
+  const int ready = ::poll(&pfd, pfd.fd >= 0 ? 1 : 0, timeout);
+  if (ready > 0 && (pfd.revents & (POLLIN | POLLERR | POLLHUP)) != 0) port.Tick();
+  timers.RunDue();
+}
+
 CliSession::CliSession(const CommonOptions& common)
     : common_(common), clock_(SystemClock::Instance()), timers_(clock_) {
   started_ms_ = clock_.NowMs();
@@ -152,24 +183,11 @@ CliSession::CliSession(const CommonOptions& common)
   port_->SetTickMode(TCommPort::TickMode::OnDemand);
   engine_ = std::make_unique<TProtocolEngine>(host, *port_, clock_);
   engine_->Install();
-  if (common.trace) {
-    const std::int64_t start = started_ms_;
-    const Clock& clock = clock_;
-    SetTraceBytesHook([start, &clock](int direction, const std::uint8_t* data, std::size_t n) {
-      std::string line = std::to_string(clock.NowMs() - start);
-      line += direction == kTraceSent ? " TX" : " RX";
-      char hex[4];
-      for (std::size_t i = 0; i < n; ++i) {
-        std::snprintf(hex, sizeof hex, " %02X", data[i]);
-        line += hex;
-      }
-      std::fprintf(stderr, "%s\n", line.c_str());
-    });
-  }
+  trace_.emplace(common.trace, clock_, started_ms_);
 }
 
 CliSession::~CliSession() {
-  if (common_.trace) SetTraceBytesHook({});
+  trace_.reset();
   engine_.reset();
   port_.reset();
 }
@@ -177,16 +195,7 @@ CliSession::~CliSession() {
 int CliSession::Run(const std::function<void(TProtocolEngine&)>& start) {
   start(*engine_);
   while (port_->IsOpen()) {
-    const std::int64_t now = clock_.NowMs();
-    std::int64_t wake = timers_.NextDue();
-    const std::int64_t deadline = port_->NextDeadlineMs();
-    if (deadline >= 0 && (wake < 0 || deadline < wake)) wake = deadline;
-    const int timeout =
-        wake < 0 ? 100 : static_cast<int>(std::clamp<std::int64_t>(wake - now, 0, 100));
-    pollfd pfd{port_->PollFd(), POLLIN, 0};
-    const int ready = ::poll(&pfd, pfd.fd >= 0 ? 1 : 0, timeout);
-    if (ready > 0 && (pfd.revents & (POLLIN | POLLERR | POLLHUP)) != 0) port_->Tick();
-    timers_.RunDue();
+    PollStep(*port_, timers_, clock_);
   }
   return ExitStatusOf(host.dialogs.shown);
 }

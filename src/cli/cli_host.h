@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,23 @@ class PollTimers final : public Timers {
   std::map<TimerId, Entry> timers_;
 };
 
+// While it lives and `on`, every byte on the line is printed on stderr, one line per chunk:
+// milliseconds since `start_ms`, TX or RX, the bytes in hexadecimal.
+class StderrTrace {
+ public:
+  StderrTrace(bool on, const Clock& clock, std::int64_t start_ms);
+  ~StderrTrace();
+  StderrTrace(const StderrTrace&) = delete;
+  StderrTrace& operator=(const StderrTrace&) = delete;
+
+ private:
+  bool on_;
+};
+
+// One step of the poll loop: waits (100 ms at most) until the line has something to read, the
+// port's next deadline or the next timer, then serves the line and runs the timers that are due.
+void PollStep(TCommPort& port, PollTimers& timers, const Clock& clock);
+
 // The engine's host for one command: the inputs come from the command line, the results are
 // printed on stdout by the command.
 class CliHost final : public EngineHost {
@@ -127,6 +145,7 @@ class CliSession {
   std::int64_t started_ms_ = 0;
   std::unique_ptr<TCommPort> port_;
   std::unique_ptr<TProtocolEngine> engine_;
+  std::optional<StderrTrace> trace_;
 };
 
 }  // namespace nord5::cli

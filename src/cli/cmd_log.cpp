@@ -3,7 +3,6 @@
 // reading, a pause of S seconds from its end, the next reading ... Time-outs and restarts go into
 // the file as event lines. Runs until N lines are written (0: until SIGINT or SIGTERM, which end
 // it between two lines).
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -146,18 +145,7 @@ int RunLog(const std::vector<std::string>& args) {
     if (count > 0 && n >= count) enough = true;
   };
   const std::int64_t start = clock.NowMs();
-  if (common.trace) {
-    SetTraceBytesHook([start, &clock = std::as_const(clock)](int direction, const std::uint8_t* data, std::size_t n) {
-      std::string line = std::to_string(clock.NowMs() - start);
-      line += direction == kTraceSent ? " TX" : " RX";
-      char hex[4];
-      for (std::size_t i = 0; i < n; ++i) {
-        std::snprintf(hex, sizeof hex, " %02X", data[i]);
-        line += hex;
-      }
-      std::fprintf(stderr, "%s\n", line.c_str());
-    });
-  }
+  const StderrTrace trace(common.trace, clock, start);
 
   g_stop = 0;
   struct sigaction sa {};
@@ -169,22 +157,12 @@ int RunLog(const std::vector<std::string>& args) {
 
   logger.Start(out, interval * 1000);
   while (logger.Active() && !g_stop && !enough) {
-    const std::int64_t now = clock.NowMs();
-    std::int64_t wake = timers.NextDue();
-    const std::int64_t deadline = port.NextDeadlineMs();
-    if (deadline >= 0 && (wake < 0 || deadline < wake)) wake = deadline;
-    const int timeout =
-        wake < 0 ? 100 : static_cast<int>(std::clamp<std::int64_t>(wake - now, 0, 100));
-    pollfd pfd{port.PollFd(), POLLIN, 0};
-    const int ready = ::poll(&pfd, pfd.fd >= 0 ? 1 : 0, timeout);
-    if (ready > 0 && (pfd.revents & (POLLIN | POLLERR | POLLHUP)) != 0) port.Tick();
-    timers.RunDue();
+    PollStep(port, timers, clock);
   }
   // A signal ends the logging between two lines: every line is written whole by one append.
   logger.Stop();
   sigaction(SIGINT, &old_int, nullptr);
   sigaction(SIGTERM, &old_term, nullptr);
-  if (common.trace) SetTraceBytesHook({});
   if (counted) std::fprintf(stderr, "\n");
   return ExitStatusOf(host.dialogs.shown);
 }

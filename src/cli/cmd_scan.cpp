@@ -164,24 +164,7 @@ int Scan(const std::vector<std::string>& arguments) {
   if (!common.port.empty()) port.SetPort(common.port);
   port.SetTickMode(TCommPort::TickMode::OnDemand);
   const std::int64_t started = clock.NowMs();
-  if (common.trace) {
-    SetTraceBytesHook([started, &clock](int direction, const std::uint8_t* data, std::size_t n) {
-      std::string line = std::to_string(clock.NowMs() - started);
-      line += direction == kTraceSent ? " TX" : " RX";
-      char hex[4];
-      for (std::size_t i = 0; i < n; ++i) {
-        std::snprintf(hex, sizeof hex, " %02X", data[i]);
-        line += hex;
-      }
-      std::fprintf(stderr, "%s\n", line.c_str());
-    });
-  }
-  struct TraceOff {
-    bool on;
-    ~TraceOff() {
-      if (on) SetTraceBytesHook({});
-    }
-  } trace_off{common.trace};
+  const StderrTrace trace(common.trace, clock, started);
 
   // Progress on a terminal only, on one line that the results overwrite.
   const bool show_progress = ::isatty(STDERR_FILENO) == 1 && !common.trace;
@@ -227,16 +210,7 @@ int Scan(const std::vector<std::string>& arguments) {
         scanner.Stop();
         break;
       }
-      const std::int64_t now = clock.NowMs();
-      std::int64_t wake = timers.NextDue();
-      const std::int64_t deadline = port.NextDeadlineMs();
-      if (deadline >= 0 && (wake < 0 || deadline < wake)) wake = deadline;
-      const int timeout =
-          wake < 0 ? 100 : static_cast<int>(std::clamp<std::int64_t>(wake - now, 0, 100));
-      pollfd pfd{port.PollFd(), POLLIN, 0};
-      const int ready = ::poll(&pfd, pfd.fd >= 0 ? 1 : 0, timeout);
-      if (ready > 0 && (pfd.revents & (POLLIN | POLLERR | POLLHUP)) != 0) port.Tick();
-      timers.RunDue();
+      PollStep(port, timers, clock);
       scanner.CheckPort();
     }
     if (g_interrupted) {

@@ -6,13 +6,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <optional>
 
 #include "foundation/clock.h"
 #include "sim/frame_reassembler.h"
 #include "sim/telegram.h"
+#include "sim/timed_bytes.h"
 #include "sim/virtual_meter.h"
 
 namespace nord5::sim {
@@ -32,30 +32,23 @@ class LineModel {
   // Bytes the master sends, in any chunking.
   void Receive(const std::uint8_t* bytes, std::size_t n);
   // Bytes that have arrived at the master's side by now.
-  std::size_t Available() const;
+  std::size_t Available() const { return out_.Available(); }
   // Takes up to `capacity` of them.
-  std::size_t Take(std::uint8_t* out, std::size_t capacity);
+  std::size_t Take(std::uint8_t* out, std::size_t capacity) { return out_.Take(out, capacity); }
   // When the next byte arrives (monotonic ms of the clock), or nothing when none is on its way.
-  std::optional<std::int64_t> NextArrivalMs() const;
+  std::optional<std::int64_t> NextArrivalMs() const { return out_.NextArrivalMs(); }
   // Drops the bytes that have arrived (those still on the way come later).
-  void DropArrived();
+  void DropArrived() { out_.DropArrived(); }
   // Drops everything, also a half-received telegram.
   void Clear();
 
   void SetTrace(Trace trace) { trace_ = std::move(trace); }
 
  private:
-  void Schedule(const Bytes& bytes, std::int64_t start_us, int pieces);
-  std::int64_t NowUs() const { return clock_.NowMs() * 1000; }
-
-  struct Timed {
-    std::int64_t due_us;
-    std::uint8_t byte;
-  };
   VirtualMeter& meter_;
   const Clock& clock_;
   FrameReassembler rx_;
-  std::deque<Timed> out_;
+  TimedBytes out_;
   std::int64_t rx_free_us_ = 0;  // when the master's last byte has fully reached the meter
   std::int64_t last_rx_ms_ = 0;
   Trace trace_;

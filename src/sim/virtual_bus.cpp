@@ -80,7 +80,7 @@ Bytes CombineOnLine(const std::vector<Bytes>& answers) {
 
 VirtualBus::VirtualBus(const MeterOptions& common, const std::vector<BusMeter>& meters,
                        const Clock& clock)
-    : line_(common), clock_(clock) {
+    : line_(common), clock_(clock), out_(clock) {
   for (const BusMeter& m : meters) {
     MeterOptions o = common;
     o.id = m.id;
@@ -104,71 +104,25 @@ void VirtualBus::Receive(const std::uint8_t* bytes, std::size_t n) {
   if (rx_.Pending() > 0 && now_ms - last_rx_ms_ > kReceiveTimeoutMs) rx_.Reset();
   last_rx_ms_ = now_ms;
 
-  const std::int64_t begin_us = std::max(NowUs(), rx_free_us_);
+  const std::int64_t begin_us = std::max(out_.NowUs(), rx_free_us_);
   const std::int64_t per_byte = line_.baud_timing ? kByteMicros2400 : 0;
   rx_free_us_ = begin_us + per_byte * static_cast<std::int64_t>(n);
   if (line_.echo) {
-    for (std::size_t i = 0; i < n; ++i)
-      out_.push_back({begin_us + per_byte * static_cast<std::int64_t>(i + 1), bytes[i]});
+    out_.Schedule(bytes, n, begin_us, per_byte);
   }
   for (const Bytes& telegram : rx_.Feed(bytes, n)) {
     if (trace_) trace_(true, telegram);
     const Bytes answer = Handle(telegram);
     if (answer.empty()) continue;
     if (trace_) trace_(false, answer);
-    std::int64_t start = rx_free_us_;
-    if (!out_.empty()) start = std::max(start, out_.back().due_us);
-    Schedule(answer, start + std::int64_t{line_.reply_delay_ms} * 1000);
+    const std::int64_t start = std::max(rx_free_us_, out_.LastDueUs().value_or(rx_free_us_));
+    out_.Schedule(answer.data(), answer.size(), start + std::int64_t{line_.reply_delay_ms} * 1000,
+                  per_byte, std::max(1, line_.chunks), std::int64_t{line_.chunk_gap_ms} * 1000);
   }
-}
-
-void VirtualBus::Schedule(const Bytes& bytes, std::int64_t start_us) {
-  const std::int64_t per_byte = line_.baud_timing ? kByteMicros2400 : 0;
-  const std::size_t n = bytes.size();
-  const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(std::max(1, line_.chunks)), n);
-  std::int64_t t = start_us;
-  std::size_t i = 0;
-  for (std::size_t p = 0; p < count; ++p) {
-    const std::size_t len = n / count + (p < n % count ? 1 : 0);
-    if (p > 0) t += std::int64_t{line_.chunk_gap_ms} * 1000;
-    for (std::size_t k = 0; k < len; ++k, ++i) {
-      t += per_byte;
-      out_.push_back({t, bytes[i]});
-    }
-  }
-}
-
-std::size_t VirtualBus::Available() const {
-  const std::int64_t now = NowUs();
-  std::size_t n = 0;
-  for (const Timed& t : out_) {
-    if (t.due_us > now) break;
-    ++n;
-  }
-  return n;
-}
-
-std::size_t VirtualBus::Take(std::uint8_t* out, std::size_t capacity) {
-  const std::size_t n = std::min(Available(), capacity);
-  for (std::size_t i = 0; i < n; ++i) {
-    out[i] = out_.front().byte;
-    out_.pop_front();
-  }
-  return n;
-}
-
-std::optional<std::int64_t> VirtualBus::NextArrivalMs() const {
-  if (out_.empty()) return std::nullopt;
-  return (out_.front().due_us + 999) / 1000;
-}
-
-void VirtualBus::DropArrived() {
-  const std::size_t n = Available();
-  out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
 void VirtualBus::Clear() {
-  out_.clear();
+  out_.Clear();
   rx_.Reset();
   rx_free_us_ = 0;
 }

@@ -13,7 +13,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,6 +23,7 @@
 #include "sim/frame_reassembler.h"
 #include "sim/line_model.h"
 #include "sim/telegram.h"
+#include "sim/timed_bytes.h"
 #include "sim/virtual_meter.h"
 #include "transport/serial_line.h"
 
@@ -77,26 +77,21 @@ class VirtualBus final : public SimLine {
   Bytes Handle(const Bytes& telegram);
 
   void Receive(const std::uint8_t* bytes, std::size_t n) override;
-  std::size_t Available() const override;
-  std::size_t Take(std::uint8_t* out, std::size_t capacity) override;
-  std::optional<std::int64_t> NextArrivalMs() const override;
-  void DropArrived() override;
+  std::size_t Available() const override { return out_.Available(); }
+  std::size_t Take(std::uint8_t* out, std::size_t capacity) override {
+    return out_.Take(out, capacity);
+  }
+  std::optional<std::int64_t> NextArrivalMs() const override { return out_.NextArrivalMs(); }
+  void DropArrived() override { out_.DropArrived(); }
   void Clear() override;
   void SetTrace(Trace trace) override { trace_ = std::move(trace); }
 
  private:
-  void Schedule(const Bytes& bytes, std::int64_t start_us);
-  std::int64_t NowUs() const { return clock_.NowMs() * 1000; }
-
-  struct Timed {
-    std::int64_t due_us;
-    std::uint8_t byte;
-  };
   MeterOptions line_;
   const Clock& clock_;
   std::vector<std::unique_ptr<VirtualMeter>> meters_;
   FrameReassembler rx_;
-  std::deque<Timed> out_;
+  TimedBytes out_;
   std::int64_t rx_free_us_ = 0;  // when the master's last byte has fully reached the meters
   std::int64_t last_rx_ms_ = 0;
   Trace trace_;
