@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 
+#include "foundation/atomic_file.h"
+
 namespace nord5::update {
 
 bool IsPlainFileName(std::string_view name) {
@@ -20,8 +22,13 @@ bool IsPlainFileName(std::string_view name) {
 }
 
 std::optional<UpdateDescription> ReadUpdateDescription(const std::string& path) {
+  // Read through the regular-file check first: SimpleIni would take a folder's nonsense length
+  // for the size of its buffer, and a FIFO would block the worker.
+  constexpr std::size_t kMaxDescriptionBytes = 1 << 20;
+  const std::optional<std::string> content = ReadRegularFile(path, kMaxDescriptionBytes);
+  if (!content) return std::nullopt;
   CSimpleIniA ini;
-  if (ini.LoadFile(path.c_str()) < 0) return std::nullopt;
+  if (ini.LoadData(content->data(), content->size()) < 0) return std::nullopt;
   constexpr const char* kSection = "Program";
   auto text = [&ini](const std::string& key) {
     const char* v = ini.GetValue(kSection, key.c_str(), "");

@@ -2,6 +2,7 @@
 #include "update/description.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "test_servers.h"
 
@@ -54,4 +55,7 @@ TEST(UpdateDescription, UnreadableFileGivesNothing) {
   TempFolder tmp;
   EXPECT_FALSE(ReadUpdateDescription(tmp / "missing.txt"));
   EXPECT_FALSE(ReadUpdateDescription(tmp.Path()));  // a folder
+  const std::string fifo = tmp / "fifo.txt";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(ReadUpdateDescription(fifo));  // no writer: must not block
 }
