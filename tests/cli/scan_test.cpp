@@ -1,6 +1,7 @@
 // nord5-cli scan against nord5-meter-sim with five meters on one pseudo-terminal, in real time:
 // two meters share a primary address, two the leading six digits of their identification. The
-// simulator answers 20 ms after a telegram, so the scans wait 40 ms for an answer instead of the
+// simulator answers 20 ms after a telegram, so the scans wait 120 ms for an answer (room for a
+// slow sanitizer build on a busy machine) instead of the
 // EN 13757-2 time of a real line (about 260 ms a telegram, half a minute for the secondary search).
 // The plain scan runs on a second bus meanwhile; the secondary search follows the primary scan on
 // the same bus, so it starts with a meter the primary scan left selected.
@@ -28,7 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kFiveMeters = "55500011:1,55500012:2,12345678:3,87654321:3,31415926:7";
-constexpr const char* kShortWait = " --wait 40";
+constexpr const char* kShortWait = " --wait 120";
 
 std::string ReadText(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
