@@ -39,8 +39,10 @@ package:
 	packaging/check-package.sh $$(ls -t $(BUILD)/nord5_*.deb | head -n 1)
 
 # Any report of a sanitizer fails its test (halt_on_error, exit code 1). The leak suppressions
-# are in tests/sanitize/lsan.supp, each with its reason.
-SANITIZE_ENV = ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
+# are in tests/sanitize/lsan.supp, each with its reason. No strict_string_checks: with it, the
+# X11 keyboard library's bounded strndup calls are reported when the X11 title test starts the
+# program under a real X server.
+SANITIZE_ENV = ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1:detect_stack_use_after_return=1 \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
 
