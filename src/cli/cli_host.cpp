@@ -164,23 +164,28 @@ void PollStep(TCommPort& port, PollTimers& timers, const Clock& clock) {
   timers.RunDue();
 }
 
-CliSession::CliSession(const CommonOptions& common)
-    : common_(common), clock_(SystemClock::Instance()), timers_(clock_) {
-  started_ms_ = clock_.NowMs();
-  host.inputs.Mode = common.mode;
-  host.inputs.AddressText = common.address;
+std::unique_ptr<TCommPort> MakeCliPort(const CommonOptions& common, Clock& clock, Timers& timers) {
   auto list = std::make_unique<TPortList>();
   if (!common.port.empty()) list->AddExtraPort(common.port);
-  port_ = std::make_unique<TCommPort>(
-      clock_, timers_,
+  auto port = std::make_unique<TCommPort>(
+      clock, timers,
       [](const std::string&) -> std::unique_ptr<SerialLine> {
         return std::make_unique<PosixSerialLine>();
       },
       std::move(list));
   // The port given on the command line is used for this command only: the list writes back the
   // settings it read, not the driver's.
-  if (!common.port.empty()) port_->SetPort(common.port);
-  port_->SetTickMode(TCommPort::TickMode::OnDemand);
+  if (!common.port.empty()) port->SetPort(common.port);
+  port->SetTickMode(TCommPort::TickMode::OnDemand);
+  return port;
+}
+
+CliSession::CliSession(const CommonOptions& common)
+    : common_(common), clock_(SystemClock::Instance()), timers_(clock_) {
+  started_ms_ = clock_.NowMs();
+  host.inputs.Mode = common.mode;
+  host.inputs.AddressText = common.address;
+  port_ = MakeCliPort(common, clock_, timers_);
   engine_ = std::make_unique<TProtocolEngine>(host, *port_, clock_);
   engine_->Install();
   trace_.emplace(common.trace, clock_, started_ms_);

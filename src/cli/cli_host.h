@@ -86,6 +86,10 @@ class StderrTrace {
   bool on_;
 };
 
+// The serial driver of one command: the real serial line, the port given with --port (or the one
+// stored in the settings), and the line served only when the poll loop asks.
+std::unique_ptr<TCommPort> MakeCliPort(const CommonOptions& common, Clock& clock, Timers& timers);
+
 // One step of the poll loop: waits (100 ms at most) until the line has something to read, the
 // port's next deadline or the next timer, then serves the line and runs the timers that are due.
 void PollStep(TCommPort& port, PollTimers& timers, const Clock& clock);

@@ -23,8 +23,6 @@
 #include "foundation/number_format.h"
 #include "meterdata/data_logging.h"
 #include "transport/comm_port.h"
-#include "transport/platform/posix_serial_line.h"
-#include "transport/port_list.h"
 #include "transport/trace_hook.h"
 
 namespace nord5::cli {
@@ -118,16 +116,8 @@ int RunLog(const std::vector<std::string>& args) {
   host.inputs.Mode = common.mode;
   host.inputs.AddressText = common.address;
   host.inputs.LoggingChecked = true;
-  auto list = std::make_unique<TPortList>();
-  if (!common.port.empty()) list->AddExtraPort(common.port);
-  TCommPort port(
-      clock, timers,
-      [](const std::string&) -> std::unique_ptr<SerialLine> {
-        return std::make_unique<PosixSerialLine>();
-      },
-      std::move(list));
-  if (!common.port.empty()) port.SetPort(common.port);
-  port.SetTickMode(TCommPort::TickMode::OnDemand);
+  const std::unique_ptr<TCommPort> line = MakeCliPort(common, clock, timers);
+  TCommPort& port = *line;
   TProtocolEngine engine(host, port, clock);
   engine.Install();
   TDataLogger logger(engine, timers, clock);

@@ -16,8 +16,6 @@
 #include "foundation/number_format.h"
 #include "meterdata/bus_scanner.h"
 #include "transport/comm_port.h"
-#include "transport/platform/posix_serial_line.h"
-#include "transport/port_list.h"
 #include "transport/trace_hook.h"
 
 namespace nord5::cli {
@@ -153,16 +151,8 @@ int Scan(const std::vector<std::string>& arguments) {
 
   Clock& clock = SystemClock::Instance();
   PollTimers timers(clock);
-  auto list = std::make_unique<TPortList>();
-  if (!common.port.empty()) list->AddExtraPort(common.port);
-  TCommPort port(
-      clock, timers,
-      [](const std::string&) -> std::unique_ptr<SerialLine> {
-        return std::make_unique<PosixSerialLine>();
-      },
-      std::move(list));
-  if (!common.port.empty()) port.SetPort(common.port);
-  port.SetTickMode(TCommPort::TickMode::OnDemand);
+  const std::unique_ptr<TCommPort> line = MakeCliPort(common, clock, timers);
+  TCommPort& port = *line;
   const std::int64_t started = clock.NowMs();
   const StderrTrace trace(common.trace, clock, started);
 
